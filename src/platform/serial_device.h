@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+/// Why a serial device could not be opened, as far as the operating system tells.
+enum class SerialOpenProblem { NotFound, AccessDenied, Busy, Other };
+
+/// Looks at the device after a failed open to tell a missing device, missing permissions and
+/// a device that another program holds apart (the serial library reports the last two alike).
+SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath);

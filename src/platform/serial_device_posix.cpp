@@ -1,0 +1,21 @@
+#include "platform/serial_device.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath)
+{
+    const QByteArray path = QFile::encodeName(devicePath);
+    struct stat info
+    {
+    };
+    if (::stat(path.constData(), &info) != 0)
+        return SerialOpenProblem::NotFound;
+    if (::access(path.constData(), R_OK | W_OK) != 0)
+        return SerialOpenProblem::AccessDenied;
+    // Readable and writable, yet the open failed: a lock file or an exclusive open by another
+    // program.
+    return SerialOpenProblem::Busy;
+}
