@@ -1,6 +1,9 @@
 #include "main_window/frm_main.h"
+#include "platform/file_dialogs_qt.h"
 #include "platform/message_boxes_qt.h"
+#include "platform/working_directory_posix.h"
 #include "serial_link/sax_comm.h"
+#include "settings_file/settings_file_commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,9 +15,12 @@ int main(int argc, char* argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Lumo Brisk Terminal"));
 
     QtMessageBoxes messageBoxes;
+    QtFileDialogs fileDialogs;
+    PosixWorkingDirectory workingDirectory;
     SaxComm comm;
     frmMain mainWindow(comm, messageBoxes);
     mainWindow.Load();
+    SettingsFileCommands settingsFile(mainWindow, fileDialogs, messageBoxes, workingDirectory);
 
     // Until the deferred shutdown is in place, Exit and closing the window end the program.
     QObject::connect(&mainWindow, &frmMain::closeRequested, &app, &QApplication::quit);

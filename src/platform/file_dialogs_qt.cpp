@@ -1,0 +1,56 @@
+#include "platform/file_dialogs_qt.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+std::optional<QString> show(QFileDialog::AcceptMode mode, const FileDialogRequest& request)
+{
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(mode);
+    // AnyFile in an Open dialog: a typed name is taken whether or not the file exists.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog
+        | QFileDialog::HideNameFilterDetails);
+    const QStringList filters = qtNameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.value(request.filterIndex - 1, filters.first()));
+    dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+QStringList qtNameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == u"*.*")
+                pattern = u"*"_s;
+        }
+        filters.append(parts[i] + u" ("_s + patterns.join(u' ') + u')');
+    }
+    return filters;
+}
+
+std::optional<QString> QtFileDialogs::showOpen(const FileDialogRequest& request)
+{
+    return show(QFileDialog::AcceptOpen, request);
+}
+
+std::optional<QString> QtFileDialogs::showSave(const FileDialogRequest& request)
+{
+    return show(QFileDialog::AcceptSave, request);
+}
