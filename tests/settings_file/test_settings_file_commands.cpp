@@ -1,0 +1,457 @@
+#include "fakes/fake_file_dialogs.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_working_directory.h"
+#include "main_window/frm_main.h"
+#include "platform/file_dialogs_qt.h"
+#include "serial_link/sax_comm.h"
+#include "settings_file/settings_file_commands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Every setting, in the order of the window.
+const QStringList kControls { "chkDHCP", "txtIpAddress", "txtIpAddress2", "txtIpAddress3",
+    "txtIpAddress4", "txtMacAddress", "txtMacAddress2", "txtMacAddress3", "txtMacAddress4",
+    "txtMacAddress5", "txtMacAddress6", "txtSenderAddress", "txtReceiverAddress", "txtHost",
+    "txtEmailServerAddress", "txtEmailServerAddress2", "txtEmailServerAddress3",
+    "txtEmailServerAddress4", "chkFTP", "txtUserName", "txtPassword" };
+const QStringList kFresh { "chkDHCP=1", "chkFTP=1" };
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+QString focusName()
+{
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
+
+} // namespace
+
+class TestSettingsFileCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void roundTrip_data();
+    void roundTrip();
+    void readsEdgeCases_data();
+    void readsEdgeCases();
+    void readFailures_data();
+    void readFailures();
+    void writeFailures_data();
+    void writeFailures();
+    void writtenFilePermissions();
+    void openAndSave_data();
+    void openAndSave();
+    void openThenSaveFixtures_data();
+    void openThenSaveFixtures();
+    void qtFileDialogs_data();
+    void qtFileDialogs();
+
+private:
+    // "name=value" for each setting that is not empty.
+    QStringList fields() const;
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+
+    FakeMessageBoxes m_boxes;
+    FakeFileDialogs m_dialogs;
+    FakeWorkingDirectory m_workingDirectory;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SaxComm> m_comm;
+    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<SettingsFileCommands> m_commands;
+};
+
+void TestSettingsFileCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_comm = std::make_unique<SaxComm>(QProcessEnvironment());
+    m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
+    m_commands
+        = std::make_unique<SettingsFileCommands>(*m_window, m_dialogs, m_boxes, m_workingDirectory);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void TestSettingsFileCommands::cleanup()
+{
+    m_commands.reset();
+    m_window.reset();
+    m_comm.reset();
+    m_dir.reset();
+    m_boxes.shown.clear();
+    m_dialogs = FakeFileDialogs();
+    m_workingDirectory = FakeWorkingDirectory();
+}
+
+QStringList TestSettingsFileCommands::fields() const
+{
+    QStringList set;
+    for (const QString& name : kControls) {
+        const QString value = name.startsWith("chk") ? QString::number(m_window->checkValue(name))
+                                                     : m_window->text(name);
+        if (!value.isEmpty())
+            set << name + "=" + value;
+    }
+    return set;
+}
+
+void TestSettingsFileCommands::roundTrip_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QStringList>("readBack");
+    const QStringList example { "chkDHCP=0", "txtIpAddress=192", "txtIpAddress2=168",
+        "txtIpAddress3=1", "txtIpAddress4=20", "txtMacAddress=02", "txtMacAddress2=1A",
+        "txtMacAddress3=2B", "txtMacAddress4=3C", "txtMacAddress5=4D", "txtMacAddress6=5E",
+        "txtSenderAddress=monitor", "txtReceiverAddress=operator", "txtHost=relay ",
+        "txtEmailServerAddress=10", "txtEmailServerAddress2=0", "txtEmailServerAddress3=0",
+        "txtEmailServerAddress4=254", "chkFTP=1", "txtUserName=service",
+        "txtPassword=s3=cr \"é€\"" };
+    QTest::newRow("every field") << example << example;
+    QTest::newRow("octets as numbers, FTP off")
+        << QStringList { "chkDHCP=0", "txtIpAddress=007", "txtIpAddress3=1", "txtMacAddress=A",
+               "chkFTP=0", "txtUserName=unsaved" }
+        << QStringList { "chkDHCP=0", "txtIpAddress=7", "txtIpAddress2=0", "txtIpAddress3=1",
+               "txtIpAddress4=0", "txtMacAddress=A", "txtEmailServerAddress=0",
+               "txtEmailServerAddress2=0", "txtEmailServerAddress3=0", "txtEmailServerAddress4=0",
+               "chkFTP=0" };
+}
+
+void TestSettingsFileCommands::roundTrip()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QStringList, readBack);
+    for (const QString& assignment : typed) {
+        const QString name = assignment.section('=', 0, 0);
+        const QString value = assignment.section('=', 1);
+        if (name.startsWith("chk"))
+            m_window->setCheckValue(name, value.toInt());
+        else
+            m_window->setText(name, value);
+    }
+    QVERIFY(m_commands->WriteSettingsFile(path("server.ini")));
+    m_window->menuItem("mnuClearForm")->trigger();
+    m_window->findChild<QWidget*>("txtHost")->setFocus();
+    QVERIFY(m_commands->ReadSettingsFile(path("server.ini")));
+    QCOMPARE(fields(), readBack);
+    QCOMPARE(m_boxes.shown, QStringList());
+    QCOMPARE(focusName(), "chkDHCP");
+}
+
+void TestSettingsFileCommands::readsEdgeCases_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("readBack");
+    const QStringList dhcpOff { "chkDHCP=0", "chkFTP=1" };
+    QTest::newRow("blank line ends reading")
+        << QByteArray("[System]\r\nDHCP=0\r\n\r\nIP0=C0A8\r\n") << dhcpOff;
+    QTest::newRow("leading blank lines skipped") << QByteArray(
+        "\r\n   \r\n\nhost=h\r\n") << QStringList { "chkDHCP=1", "txtHost=h", "chkFTP=1" };
+    QTest::newRow("comma cuts a value")
+        << QByteArray("Password=ab,cd\r\nhost=h\r\n")
+        << QStringList { "chkDHCP=1", "txtHost=h", "chkFTP=1", "txtPassword=ab" };
+    QTest::newRow("comma before a line end ends reading") << QByteArray(
+        "host=relay,\r\nsender=s\r\n") << QStringList { "chkDHCP=1", "txtHost=relay", "chkFTP=1" };
+    QTest::newRow("key within a value")
+        << QByteArray("sender=host=x\r\n")
+        << QStringList { "chkDHCP=1", "txtSenderAddress=host=x", "txtHost=r=host=x", "chkFTP=1" };
+    QTest::newRow("key found mid-item")
+        << QByteArray("DHCP=0\nxIP0=C0A8\n")
+        << QStringList { "chkDHCP=0", "txtIpAddress=0", "txtIpAddress2=10", "chkFTP=1" };
+    QTest::newRow("keys in another case")
+        << QByteArray("dhcp=0\r\nip0=C0A8\r\nHost=x\r\n") << kFresh;
+    QTest::newRow("short and odd hex slices")
+        << QByteArray("DHCP=0\rIP0=C\rIP1=1GG1\rmaillp0= c\t0\rmaillp1=\r")
+        << QStringList { "chkDHCP=0", "txtIpAddress=12", "txtIpAddress2=0", "txtIpAddress3=1",
+               "txtIpAddress4=0", "txtEmailServerAddress=12", "txtEmailServerAddress2=0",
+               "txtEmailServerAddress3=0", "txtEmailServerAddress4=0", "chkFTP=1" };
+    QTest::newRow("MAC letters through the entry rules")
+        << QByteArray("MAC0=1a2B\r\nMAC1=a\r\nMAC2=a0fff\r\n")
+        << QStringList { "chkDHCP=1", "txtMacAddress=1A", "txtMacAddress2=2B", "txtMacAddress3=A",
+               "txtMacAddress5=a0", "txtMacAddress6=fF", "chkFTP=1" };
+    QTest::newRow("spaces and quotes")
+        << QByteArray("   sender=  a \"b\"  \r\n")
+        << QStringList { "chkDHCP=1", "txtSenderAddress=  a \"b\"  ", "chkFTP=1" };
+    QTest::newRow("later item wins") << QByteArray("host=a,host=b,FTP=0,FTP=1\r\n")
+                                     << QStringList { "chkDHCP=1", "txtHost=b", "chkFTP=1" };
+    QTest::newRow("address while DHCP on")
+        << QByteArray("IP0=C0A8\r\nIP1=0114\r\n")
+        << QStringList { "chkDHCP=1", "txtIpAddress=192", "txtIpAddress2=168", "txtIpAddress3=1",
+               "txtIpAddress4=20", "chkFTP=1" };
+    QTest::newRow("Windows-1252") << QByteArray("sender=\xE9\x80\x81\r\n")
+                                  << QStringList { "chkDHCP=1",
+                                         QString("txtSenderAddress=é€") + QChar(0x81), "chkFTP=1" };
+    QTest::newRow("NUL and binary bytes")
+        << QByteArray("host=a") + '\0' + QByteArray("b\r\n\x01\xFF\r\n,\r\nFTP=0")
+        << QStringList { "chkDHCP=1", QString("txtHost=a") + QChar(0) + "b", "chkFTP=1" };
+    QTest::newRow("line of several MB")
+        << "Password=" + QByteArray(5 * 1024 * 1024, 'p') + "\r\nhost=h"
+        << QStringList { "chkDHCP=1", "txtHost=h", "chkFTP=1",
+               "txtPassword=" + QString(32767, 'p') };
+    QTest::newRow("only blank lines") << QByteArray("\r\n\r\n") << kFresh;
+}
+
+void TestSettingsFileCommands::readsEdgeCases()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, readBack);
+    QFile out(path("case.ini"));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    m_window->findChild<QWidget*>("txtHost")->setFocus();
+    QVERIFY(m_commands->ReadSettingsFile(out.fileName()));
+    QCOMPARE(fields(), readBack);
+    QCOMPARE(m_boxes.shown, QStringList());
+    QCOMPARE(focusName(), "chkDHCP");
+}
+
+void TestSettingsFileCommands::readFailures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty file") << "empty.ini"
+                                << "Input past end of file";
+    QTest::newRow("no such file") << "missing.ini"
+                                  << "No such file or directory";
+    QTest::newRow("a folder") << "folder"
+                              << "file to open is a directory";
+    QTest::newRow("unreadable") << "locked.ini"
+                                << "Permission denied";
+}
+
+void TestSettingsFileCommands::readFailures()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    if (name == "locked.ini" && geteuid() == 0)
+        QSKIP("root reads a file whatever its permissions");
+    QFile(path("empty.ini")).open(QIODevice::WriteOnly);
+    QDir(m_dir->path()).mkdir("folder");
+    QFile locked(path("locked.ini"));
+    QVERIFY(locked.open(QIODevice::WriteOnly) && locked.write("DHCP=0\r\n") > 0);
+    locked.setPermissions({});
+    m_window->findChild<QWidget*>("txtHost")->setFocus();
+    QVERIFY(!m_commands->ReadSettingsFile(path(name)));
+    QCOMPARE(m_boxes.shown, QStringList { message });
+    QCOMPARE(fields(), kFresh);
+    QCOMPARE(focusName(), "txtHost");
+}
+
+void TestSettingsFileCommands::writeFailures_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("folder does not exist") << "missing/server.ini"
+                                           << "No such file or directory";
+    QTest::newRow("read-only folder") << "readonly/server.ini"
+                                      << "Permission denied";
+    QTest::newRow("disk full mid-write") << "limited/server.ini"
+                                         << "File too large";
+    QTest::newRow("a folder in the way") << "limited"
+                                         << "Filename refers to a directory";
+}
+
+void TestSettingsFileCommands::writeFailures()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, message);
+    const bool readOnly = target.startsWith("readonly");
+    if (readOnly && geteuid() == 0)
+        QSKIP("root writes into a read-only folder");
+    const QByteArray old(4000, 'o');
+    for (const char* folder : { "readonly", "limited" }) {
+        QDir(m_dir->path()).mkdir(folder);
+        QFile file(path(folder) + "/server.ini");
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    }
+    const QString folder = QFileInfo(path(target)).absolutePath();
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+    if (readOnly)
+        QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const auto writable
+        = qScopeGuard([&] { QFile(path("readonly")).setPermissions(QFile::Permissions(0x7700)); });
+
+    // A file-size limit makes every write past its first bytes fail, as a full disk does.
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto unlimited = qScopeGuard([&] { setrlimit(RLIMIT_FSIZE, &saved); });
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    if (target.startsWith("limited/"))
+        limit.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limit);
+
+    QVERIFY(!m_commands->WriteSettingsFile(path(target)));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QCOMPARE(m_boxes.shown, QStringList { message });
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), before);
+    QCOMPARE(contentOf(path("readonly/server.ini")), old);
+    QCOMPARE(contentOf(path("limited/server.ini")), old);
+}
+
+void TestSettingsFileCommands::writtenFilePermissions()
+{
+    ::umask(022);
+    QVERIFY(m_commands->WriteSettingsFile(path("new.ini")));
+    QFile existing(path("old.ini"));
+    QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write(QByteArray(4000, 'o')) > 0);
+    existing.close();
+    ::chmod(qPrintable(existing.fileName()), 0640);
+    QVERIFY(m_commands->WriteSettingsFile(existing.fileName()));
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(qPrintable(path("new.ini")), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
+    QCOMPARE(::stat(qPrintable(existing.fileName()), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0640u);
+    QCOMPARE(contentOf(existing.fileName()), contentOf(path("new.ini")));
+    QVERIFY(contentOf(path("new.ini")).startsWith("[System]\r\nDHCP=1\r\nMAC0=\r\n"));
+}
+
+void TestSettingsFileCommands::openAndSave_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("answer"); // empty: Cancel
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("workingFolder"); // empty: unchanged
+    QTest::newRow("cancel Open") << "ReadFile"
+                                 << ""
+                                 << ""
+                                 << "";
+    QTest::newRow("cancel Save") << "WriteFile"
+                                 << ""
+                                 << ""
+                                 << "";
+    QTest::newRow("Open a name that does not exist") << "ReadFile"
+                                                     << "nosuch.ini"
+                                                     << "No such file or directory"
+                                                     << ".";
+    QTest::newRow("Save without extension elsewhere") << "WriteFile"
+                                                      << "sub/config"
+                                                      << ""
+                                                      << "sub";
+    QTest::newRow("Save where no file can be made") << "WriteFile"
+                                                    << "missing/server.ini"
+                                                    << "No such file or directory"
+                                                    << "";
+}
+
+void TestSettingsFileCommands::openAndSave()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
+    QFETCH(QString, message);
+    QFETCH(QString, workingFolder);
+    QDir(m_dir->path()).mkdir("sub");
+    m_window->setCurrentFileName("/before/old.ini");
+    m_workingDirectory.path = "/before";
+    m_workingDirectory.refused << path("missing");
+    if (!answer.isEmpty())
+        m_dialogs.answers << path(answer);
+    m_window->menuItem(command)->trigger();
+
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    const FakeFileDialogs::Shown& shown = m_dialogs.shown.first();
+    QCOMPARE(shown.kind,
+        command == "ReadFile" ? FakeFileDialogs::Kind::Open : FakeFileDialogs::Kind::Save);
+    QCOMPARE(shown.request.filter, "Init files (*.ini)|*.ini|All files (*.*)|*.*|");
+    QCOMPARE(shown.request.fileName, "server.ini");
+    QCOMPARE(shown.request.filterIndex, 1);
+    QCOMPARE(m_boxes.shown, message.isEmpty() ? QStringList() : QStringList { message });
+    QCOMPARE(m_window->CurrentFileName(), answer.isEmpty() ? "/before/old.ini" : path(answer));
+    QCOMPARE(m_workingDirectory.path,
+        workingFolder.isEmpty() ? "/before" : QDir::cleanPath(path(workingFolder)));
+    const bool saved = command == "WriteFile" && !answer.isEmpty() && message.isEmpty();
+    QCOMPARE(QFile::exists(path(answer)) && !answer.isEmpty(), saved);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 0);
+}
+
+void TestSettingsFileCommands::openThenSaveFixtures_data()
+{
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("written on the original platform") << "original.ini"
+                                                      << "original.ini";
+    QTest::newRow("odd but readable") << "odd.ini"
+                                      << "odd.saved.ini";
+    QTest::newRow("binary") << "binary.ini"
+                            << "binary.saved.ini";
+}
+
+void TestSettingsFileCommands::openThenSaveFixtures()
+{
+    QFETCH(QString, opened);
+    QFETCH(QString, saved);
+    m_dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened) << path("saved.ini");
+    m_window->menuItem("ReadFile")->trigger();
+    m_window->menuItem("WriteFile")->trigger();
+    QCOMPARE(m_boxes.shown, QStringList());
+    QCOMPARE(
+        contentOf(path("saved.ini")), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
+}
+
+void TestSettingsFileCommands::qtFileDialogs_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("typed"); // empty: Cancel
+    QTest::newRow("Open takes a name that does not exist") << true << "nosuch.ini";
+    QTest::newRow("Save replaces without asking") << false << "old.ini";
+    QTest::newRow("Cancel") << true << "";
+}
+
+void TestSettingsFileCommands::qtFileDialogs()
+{
+    QFETCH(bool, open);
+    QFETCH(QString, typed);
+    QFile(path("old.ini")).open(QIODevice::WriteOnly);
+    QStringList shownFilters;
+    QString proposed;
+    QTimer::singleShot(0, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        for (int i = 0; i < types->count(); ++i)
+            shownFilters << types->itemText(i) + (i == types->currentIndex() ? " *" : "");
+        proposed = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+        if (typed.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path(typed));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QtFileDialogs dialogs;
+    const FileDialogRequest request { "Init files (*.ini)|*.ini|All files (*.*)|*.*|", "server.ini",
+        1 };
+    const std::optional<QString> chosen
+        = open ? dialogs.showOpen(request) : dialogs.showSave(request);
+    QCOMPARE(shownFilters, (QStringList { "Init files (*.ini) *", "All files (*.*)" }));
+    QCOMPARE(proposed, "server.ini");
+    QCOMPARE(chosen.value_or("(cancelled)"), typed.isEmpty() ? "(cancelled)" : path(typed));
+}
+
+QTEST_MAIN(TestSettingsFileCommands)
+#include "test_settings_file_commands.moc"
