@@ -78,7 +78,9 @@ bool SettingsFileCommands::WriteSettingsFile(const QString& path)
     return trapAndReport(
         m_boxes,
         [&]() -> Failure {
-            if (!file.open(QIODevice::WriteOnly))
+            // Unbuffered: a short write then reaches the writer, which QSaveFile's own buffer
+            // would hide, committing a cut file.
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
                 return file.errorString();
             if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
                 return file.errorString();

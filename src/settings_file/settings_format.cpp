@@ -327,8 +327,14 @@ Failure writeSettings(QIODevice& device, const ServerSettings& settings)
             return unstorableCharacter(line);
         bytes += "\r\n";
     }
-    if (device.write(bytes) != bytes.size())
-        return device.errorString();
+    // A short write is no failure yet: writing the rest either goes on or fails with the reason
+    // (a full disk), which the short write itself does not report.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = device.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return device.errorString();
+        done += written;
+    }
     return std::nullopt;
 }
 
