@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+/// "File Transfer Status": the serial control's own window, shown while a transfer runs and
+/// until the user closes it. It never takes the keyboard focus from the window the user works
+/// in.
+class frmSaxComm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmSaxComm(QWidget* parent = nullptr);
+
+    /// Shows the window for a new transfer.
+    void begin(const QString& fileName, const QString& protocol, qint64 total);
+    void setProgress(qint64 acknowledged, qint64 total);
+    /// Shows the outcome; the Cancel button becomes Close.
+    void finish(const QString& outcome);
+    /// Tells the user that a transfer command was turned down while this transfer runs.
+    void showRefusal(const QString& text);
+
+    /// The texts the user reads, by label: "file", "protocol", "rate", "elapsed", "outcome",
+    /// "notice".
+    QString text(const QString& what) const;
+
+signals:
+    void cancelRequested();
+
+private:
+    void tick();
+    void showQuietly();
+
+    QLabel* lblFile = nullptr;
+    QLabel* lblProtocol = nullptr;
+    QProgressBar* prgTransfer = nullptr;
+    QLabel* lblRate = nullptr;
+    QLabel* lblElapsed = nullptr;
+    QLabel* lblOutcome = nullptr;
+    QLabel* lblNotice = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    QElapsedTimer m_clock;
+    QTimer m_tick;
+    qint64 m_acknowledged = 0;
+    bool m_running = false;
+};

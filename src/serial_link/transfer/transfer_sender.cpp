@@ -1,0 +1,255 @@
+#include "serial_link/transfer/transfer_sender.h"
+
+#include "serial_link/transfer/plain_sender.h"
+#include "serial_link/transfer/xmodem_sender.h"
+#include "serial_link/transfer/zmodem_sender.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+int unixMode(QFileDevice::Permissions permissions)
+{
+    constexpr int kRegularFile = 0100000;
+    const std::pair<QFileDevice::Permission, int> bits[] = {
+        { QFileDevice::ReadOwner, 0400 },
+        { QFileDevice::WriteOwner, 0200 },
+        { QFileDevice::ExeOwner, 0100 },
+        { QFileDevice::ReadGroup, 040 },
+        { QFileDevice::WriteGroup, 020 },
+        { QFileDevice::ExeGroup, 010 },
+        { QFileDevice::ReadOther, 04 },
+        { QFileDevice::WriteOther, 02 },
+        { QFileDevice::ExeOther, 01 },
+    };
+    int mode = kRegularFile;
+    for (const auto& [permission, bit] : bits)
+        if (permissions.testFlag(permission))
+            mode |= bit;
+    return mode;
+}
+
+} // namespace
+
+std::optional<TransferFile> readTransferFile(const QString& path, QString& error)
+{
+    if (path.isEmpty()) {
+        error = QStringLiteral("No file to send has been named.");
+        return std::nullopt;
+    }
+    QString localPath = path;
+    // The upload names its file with a '\' before the name, as on the system it comes from.
+    if (!QFileInfo::exists(localPath) && localPath.contains(u'\\'))
+        localPath.replace(u'\\', u'/');
+    const QFileInfo info(localPath);
+    if (!info.exists()) {
+        error = QStringLiteral("The file to send, \"%1\", does not exist.").arg(path);
+        return std::nullopt;
+    }
+    if (info.isDir()) {
+        error = QStringLiteral("The file to send, \"%1\", is a folder.").arg(path);
+        return std::nullopt;
+    }
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("The file to send, \"%1\", cannot be read: %2.")
+                    .arg(path, file.errorString());
+        return std::nullopt;
+    }
+    TransferFile result;
+    result.data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("The file to send, \"%1\", cannot be read: %2.")
+                    .arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    result.name = path.mid(slash + 1);
+    result.modified = info.lastModified().toSecsSinceEpoch();
+    result.mode = unixMode(info.permissions());
+    return result;
+}
+
+QString protocolName(TransferProtocol protocol)
+{
+    switch (protocol) {
+    case TransferProtocol::Xmodem:
+        return QStringLiteral("XMODEM");
+    case TransferProtocol::Ymodem:
+        return QStringLiteral("YMODEM");
+    case TransferProtocol::Zmodem:
+        return QStringLiteral("ZMODEM");
+    case TransferProtocol::Plain:
+        break;
+    }
+    return QStringLiteral("plain bytes");
+}
+
+std::unique_ptr<TransferSender> TransferSender::create(
+    TransferProtocol protocol, QIODevice& device, TransferFile file, TransferLimits limits)
+{
+    switch (protocol) {
+    case TransferProtocol::Xmodem:
+        return std::make_unique<XmodemSender>(
+            device, std::move(file), limits, XmodemSender::Variant::Xmodem);
+    case TransferProtocol::Ymodem:
+        return std::make_unique<XmodemSender>(
+            device, std::move(file), limits, XmodemSender::Variant::Ymodem);
+    case TransferProtocol::Zmodem:
+        return std::make_unique<ZmodemSender>(device, std::move(file), limits);
+    case TransferProtocol::Plain:
+        break;
+    }
+    return std::make_unique<PlainSender>(device, std::move(file), limits);
+}
+
+TransferSender::TransferSender(QIODevice& device, TransferFile file, TransferLimits limits)
+    : m_device(device)
+    , m_file(std::move(file))
+    , m_limits(limits)
+{
+    m_replyTimer.setSingleShot(true);
+    m_startTimer.setSingleShot(true);
+    connect(&m_replyTimer, &QTimer::timeout, this, [this] {
+        if (m_draining)
+            finish(true, {});
+        else
+            replyTimedOut();
+    });
+    connect(&m_startTimer, &QTimer::timeout, this, [this] { fail(QStringLiteral("no answer")); });
+}
+
+void TransferSender::start(const QByteArray& earlierInput)
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_clock.start();
+    m_connections = {
+        connect(&m_device, &QIODevice::readyRead, this, &TransferSender::readInput),
+        connect(&m_device, &QIODevice::bytesWritten, this, &TransferSender::bytesTaken),
+    };
+    m_startTimer.start(m_limits.startTimeoutMs);
+    begin();
+    if (m_running && !earlierInput.isEmpty())
+        takeInput(earlierInput);
+    if (m_running && m_device.bytesAvailable() > 0)
+        readInput();
+}
+
+void TransferSender::cancel(const QString& reason)
+{
+    if (m_running)
+        fail(reason);
+}
+
+void TransferSender::lineLost(const QString& reason)
+{
+    if (m_running)
+        finish(false, reason);
+}
+
+QByteArray TransferSender::cancelSequence() const
+{
+    return QByteArray(8, '\x18') + QByteArray(10, '\b');
+}
+
+bool TransferSender::send(QByteArrayView bytes)
+{
+    if (!m_running)
+        return false;
+    const QByteArray data = bytes.toByteArray();
+    emit dataSent(data);
+    if (m_device.write(data) != data.size()) {
+        emit protocolWarning(
+            QStringLiteral("The line refused the data: %1").arg(m_device.errorString()));
+        finish(false, QStringLiteral("port lost"));
+        return false;
+    }
+    return true;
+}
+
+void TransferSender::discardQueuedOutput()
+{
+    if (m_discard)
+        m_discard();
+}
+
+void TransferSender::expectReply(int timeoutMs)
+{
+    m_replyTimer.start(timeoutMs);
+}
+
+void TransferSender::setAcknowledged(qint64 bytes)
+{
+    if (bytes == m_acknowledged)
+        return;
+    m_acknowledged = bytes;
+    emit progress(m_acknowledged, total());
+}
+
+void TransferSender::succeedWhenSent()
+{
+    m_draining = true;
+    m_startTimer.stop();
+    if (m_device.bytesToWrite() == 0)
+        finish(true, {});
+    else
+        expectReply();
+}
+
+void TransferSender::fail(const QString& reason)
+{
+    if (!m_running)
+        return;
+    discardQueuedOutput();
+    const QByteArray cancel = cancelSequence();
+    if (!cancel.isEmpty())
+        send(cancel);
+    if (m_running) {
+        emit protocolWarning(QStringLiteral("Transfer failed: %1").arg(reason));
+        finish(false, reason);
+    }
+}
+
+void TransferSender::readInput()
+{
+    const QByteArray bytes = m_device.readAll();
+    if (bytes.isEmpty() || !m_running)
+        return;
+    emit dataReceived(bytes);
+    if (!m_draining)
+        takeInput(bytes);
+}
+
+void TransferSender::bytesTaken()
+{
+    if (!m_running)
+        return;
+    if (m_draining) {
+        if (m_device.bytesToWrite() == 0)
+            finish(true, {});
+        return;
+    }
+    outputTaken();
+}
+
+void TransferSender::finish(bool success, const QString& reason)
+{
+    m_running = false;
+    m_draining = false;
+    m_replyTimer.stop();
+    m_startTimer.stop();
+    for (const QMetaObject::Connection& connection : std::as_const(m_connections))
+        disconnect(connection);
+    m_connections.clear();
+    if (success)
+        setAcknowledged(total());
+    emit finished(success, reason);
+}

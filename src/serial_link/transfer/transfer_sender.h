@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QIODevice;
+
+/// A file as a sender puts it on the line.
+struct TransferFile
+{
+    QString name; ///< the name the receiver is given: a base name, no folders
+    QByteArray data;
+    qint64 modified = 0; ///< seconds since 1970 UTC
+    int mode = 0; ///< Unix mode bits, file type included; 0 when unknown
+};
+
+/// Reads the file at path whole. The name given to the receiver is its base name; folders may
+/// be separated by '/' or '\'. Empty, with the reason in error, when the file cannot be read.
+std::optional<TransferFile> readTransferFile(const QString& path, QString& error);
+
+/// How long a sender waits and how often it tries again before it gives up.
+struct TransferLimits
+{
+    int retries = 10; ///< per block, per file position, per header
+    int replyTimeoutMs = 10000; ///< for each answer the sender waits for
+    int startTimeoutMs = 60000; ///< for the receiver's first answer
+};
+
+/// The protocol the start-up option selects.
+enum class TransferProtocol { Plain = 0, Xmodem = 1, Ymodem = 2, Zmodem = 3 };
+
+/// The protocol's name as the status window shows it.
+QString protocolName(TransferProtocol protocol);
+
+/// Sends one file over a device, driven by the device's readyRead and bytesWritten signals and
+/// by timers: start() returns at once and finished() reports the outcome. The device must stay
+/// open while the sender runs; the sender never closes it.
+class TransferSender : public QObject
+{
+    Q_OBJECT
+
+public:
+    static std::unique_ptr<TransferSender> create(TransferProtocol protocol, QIODevice& device,
+        TransferFile file, TransferLimits limits = {});
+
+    /// Starts the session; returns at once. earlierInput: what the receiver sent before the
+    /// session began (its call to start may be in it).
+    void start(const QByteArray& earlierInput = {});
+    /// Ends a running session as failed with this reason, telling the receiver so.
+    void cancel(const QString& reason);
+    /// Ends a running session as failed because the line is gone: nothing more is sent.
+    void lineLost(const QString& reason);
+
+    bool isRunning() const { return m_running; }
+    const TransferFile& file() const { return m_file; }
+    qint64 acknowledged() const { return m_acknowledged; }
+    qint64 total() const { return m_file.data.size(); }
+    qint64 elapsedMs() const { return m_clock.elapsed(); }
+
+    /// How the sender drops what is queued for the line but not yet sent (a serial port's
+    /// output flush). Without it only what the sender holds itself is dropped.
+    void setOutputDiscarder(std::function<void()> discard) { m_discard = std::move(discard); }
+    /// The line's speed in bytes a second, so the sender can size its packets and keep little
+    /// queued; 0 when unknown.
+    void setLineRate(int bytesPerSecond) { m_lineRate = bytesPerSecond; }
+
+signals:
+    void progress(qint64 acknowledged, qint64 total);
+    /// success, and when it failed, why ("no answer", "receiver cancelled", ...).
+    void finished(bool success, const QString& reason);
+    void dataSent(const QByteArray& bytes);
+    void dataReceived(const QByteArray& bytes);
+    void protocolEvent(const QString& text);
+    void protocolWarning(const QString& text);
+
+protected:
+    TransferSender(QIODevice& device, TransferFile file, TransferLimits limits);
+
+    /// Sends what opens the session.
+    virtual void begin() = 0;
+    virtual void takeInput(QByteArrayView bytes) = 0;
+    /// The reply timer ran out.
+    virtual void replyTimedOut() = 0;
+    /// The device has taken some of what was queued: room for more.
+    virtual void outputTaken() { }
+    virtual QByteArray cancelSequence() const;
+
+    QIODevice& device() { return m_device; }
+    const TransferLimits& limits() const { return m_limits; }
+    int lineRate() const { return m_lineRate; }
+
+    /// Queues bytes for the line; false when the device refused them (the sender has then
+    /// failed with "port lost").
+    bool send(QByteArrayView bytes);
+    void discardQueuedOutput();
+    /// (Re)starts the wait for the next answer.
+    void expectReply(int timeoutMs);
+    void expectReply() { expectReply(m_limits.replyTimeoutMs); }
+    void stopWaiting() { m_replyTimer.stop(); }
+    bool isWaiting() const { return m_replyTimer.isActive(); }
+    /// The receiver has answered for the first time: the start limit no longer applies.
+    void sessionStarted() { m_startTimer.stop(); }
+    void setAcknowledged(qint64 bytes);
+    /// Succeeds once the device has sent everything queued.
+    void succeedWhenSent();
+    /// Fails with this reason after telling the receiver.
+    void fail(const QString& reason);
+
+private:
+    void readInput();
+    void bytesTaken();
+    void finish(bool success, const QString& reason);
+
+    QIODevice& m_device;
+    TransferFile m_file;
+    TransferLimits m_limits;
+    std::function<void()> m_discard;
+    int m_lineRate = 0;
+    bool m_running = false;
+    bool m_draining = false;
+    qint64 m_acknowledged = 0;
+    QElapsedTimer m_clock;
+    QTimer m_replyTimer;
+    QTimer m_startTimer;
+    QList<QMetaObject::Connection> m_connections;
+};

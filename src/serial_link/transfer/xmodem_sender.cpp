@@ -1,0 +1,237 @@
+#include "serial_link/transfer/xmodem_sender.h"
+
+#include "serial_link/transfer/crc.h"
+
+#include <QFile>
+
+#include <utility>
+
+namespace {
+
+constexpr char kSoh = 0x01;
+constexpr char kStx = 0x02;
+constexpr char kEot = 0x04;
+constexpr char kAck = 0x06;
+constexpr char kNak = 0x15;
+constexpr char kCan = 0x18;
+constexpr char kCrcStart = 'C';
+constexpr char kPadding = 0x1A;
+constexpr int kShortBlock = 128;
+constexpr int kLongBlock = 1024;
+
+} // namespace
+
+XmodemSender::XmodemSender(
+    QIODevice& device, TransferFile file, TransferLimits limits, Variant variant, int blockSize)
+    : TransferSender(device, std::move(file), limits)
+    , m_variant(variant)
+    , m_blockSize(blockSize == kLongBlock ? kLongBlock : kShortBlock)
+{ }
+
+void XmodemSender::takeInput(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (!isRunning())
+            return;
+        if (c == kCan) {
+            if (m_lastWasCan) {
+                fail(QStringLiteral("receiver cancelled"));
+                return;
+            }
+            m_lastWasCan = true;
+            continue;
+        }
+        m_lastWasCan = false;
+        answer(c);
+    }
+}
+
+void XmodemSender::answer(char reply)
+{
+    switch (m_stage) {
+    case Stage::AwaitStart:
+        if (reply == kCrcStart || (reply == kNak && m_variant == Variant::Xmodem)) {
+            m_crc = reply == kCrcStart;
+            sessionStarted();
+            emit protocolEvent(
+                QStringLiteral("Receiver ready, %1")
+                    .arg(m_crc ? QStringLiteral("CRC-16") : QStringLiteral("checksum")));
+            if (m_variant == Variant::Ymodem)
+                sendHeader(Stage::Header);
+            else
+                startData();
+        }
+        return;
+    case Stage::Header:
+        if (reply == kAck) {
+            m_stage = Stage::AwaitDataStart;
+            m_refusals = m_timeouts = 0;
+            expectReply();
+        } else if (reply == kNak) {
+            retry(true);
+        }
+        return;
+    case Stage::AwaitDataStart:
+        if (reply == kCrcStart)
+            startData();
+        return;
+    case Stage::Data:
+        if (reply == kAck) {
+            m_position += m_blockBytes;
+            setAcknowledged(m_position);
+            ++m_blockNumber;
+            if (m_position >= total())
+                sendEot();
+            else
+                sendDataBlock();
+        } else if (reply == kNak
+            || (reply == kCrcStart && m_variant == Variant::Xmodem && m_position == 0)) {
+            // A receiver that missed the first block opens again.
+            retry(true);
+        }
+        return;
+    case Stage::Eot:
+        if (reply == kAck) {
+            if (m_variant == Variant::Xmodem) {
+                succeedWhenSent();
+            } else {
+                m_stage = Stage::AwaitEndStart;
+                m_refusals = m_timeouts = 0;
+                expectReply();
+            }
+        } else if (reply == kNak) {
+            retry(true);
+        }
+        return;
+    case Stage::AwaitEndStart:
+        if (reply == kCrcStart)
+            sendHeader(Stage::EndHeader);
+        return;
+    case Stage::EndHeader:
+        if (reply == kAck)
+            succeedWhenSent();
+        else if (reply == kNak || reply == kCrcStart)
+            retry(true);
+        return;
+    }
+}
+
+void XmodemSender::replyTimedOut()
+{
+    switch (m_stage) {
+    case Stage::AwaitStart:
+        return;
+    case Stage::AwaitDataStart:
+        // The receiver took block 0 but its call for the data went missing: offer block 0 again.
+        m_stage = Stage::Header;
+        break;
+    case Stage::AwaitEndStart:
+        m_stage = Stage::Eot;
+        m_current = QByteArray(1, kEot);
+        break;
+    case Stage::Header:
+    case Stage::Data:
+    case Stage::Eot:
+    case Stage::EndHeader:
+        break;
+    }
+    retry(false);
+}
+
+void XmodemSender::startData()
+{
+    m_position = 0;
+    m_blockNumber = 1;
+    if (total() == 0)
+        sendEot();
+    else
+        sendDataBlock();
+}
+
+void XmodemSender::sendDataBlock()
+{
+    const qint64 remaining = total() - m_position;
+    int size = m_blockSize;
+    if (m_variant == Variant::Ymodem)
+        // A short tail goes faster in 128-byte blocks than padded out to 1K.
+        size = remaining > 7 * kShortBlock ? kLongBlock : kShortBlock;
+    m_blockBytes = std::min<qint64>(size, remaining);
+    transmit(Stage::Data,
+        block(m_blockNumber, QByteArrayView(file().data).sliced(m_position, m_blockBytes), size,
+            kPadding));
+}
+
+void XmodemSender::sendEot()
+{
+    emit protocolEvent(QStringLiteral("End of file"));
+    transmit(Stage::Eot, QByteArray(1, kEot));
+}
+
+void XmodemSender::sendHeader(Stage stage)
+{
+    const QByteArray payload = stage == Stage::Header ? headerPayload() : QByteArray();
+    const int size = payload.size() > kShortBlock ? kLongBlock : kShortBlock;
+    transmit(stage, block(0, payload, size, '\0'));
+}
+
+void XmodemSender::transmit(Stage stage, QByteArray bytes)
+{
+    m_stage = stage;
+    m_current = std::move(bytes);
+    m_refusals = m_timeouts = 0;
+    if (send(m_current))
+        expectReply();
+}
+
+void XmodemSender::retry(bool refused)
+{
+    (refused ? m_refusals : m_timeouts) += 1;
+    if (m_refusals + m_timeouts > limits().retries) {
+        fail(m_refusals > 0 ? QStringLiteral("too many errors") : QStringLiteral("no answer"));
+        return;
+    }
+    const QString what = m_stage == Stage::Eot ? QStringLiteral("EOT")
+                                               : QStringLiteral("block %1").arg(m_blockNumber);
+    emit protocolWarning(refused ? QStringLiteral("Receiver refused %1, sending it again").arg(what)
+                                 : QStringLiteral("No answer to %1, sending it again").arg(what));
+    if (send(m_current))
+        expectReply();
+}
+
+QByteArray XmodemSender::block(quint8 number, QByteArrayView payload, int size, char pad) const
+{
+    QByteArray out;
+    out.reserve(size + 5);
+    out += size == kLongBlock ? kStx : kSoh;
+    out += static_cast<char>(number);
+    out += static_cast<char>(255 - number);
+    out.append(payload.data(), payload.size());
+    out.append(size - payload.size(), pad);
+    const QByteArrayView data = QByteArrayView(out).sliced(3);
+    if (m_crc) {
+        const quint16 crc = crc16(data);
+        out += static_cast<char>(crc >> 8);
+        out += static_cast<char>(crc & 0xFFU);
+    } else {
+        quint8 sum = 0;
+        for (const char c : data)
+            sum = static_cast<quint8>(sum + static_cast<quint8>(c));
+        out += static_cast<char>(sum);
+    }
+    return out;
+}
+
+QByteArray XmodemSender::headerPayload() const
+{
+    QByteArray payload = QFile::encodeName(file().name);
+    payload += '\0';
+    payload += QByteArray::number(total());
+    payload += ' ';
+    payload += QByteArray::number(file().modified, 8);
+    if (file().mode != 0) {
+        payload += ' ';
+        payload += QByteArray::number(file().mode, 8);
+    }
+    payload += '\0';
+    return payload;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "serial_link/transfer/transfer_sender.h"
+
+/// XMODEM and YMODEM (batch, one file): blocks sent one at a time, each answered by ACK or
+/// NAK, then EOT until it is acknowledged. XMODEM uses CRC-16 when the receiver opens with 'C'
+/// and an arithmetic checksum when it opens with NAK; the last block is padded with 0x1A.
+/// YMODEM adds block 0 with the file's name, length, time and mode, sends 1K blocks (a short
+/// tail in 128-byte blocks) and closes the batch with an empty block 0.
+class XmodemSender final : public TransferSender
+{
+    Q_OBJECT
+
+public:
+    enum class Variant { Xmodem, Ymodem };
+
+    /// blockSize: 128 or 1024, for XMODEM; YMODEM chooses its own.
+    XmodemSender(QIODevice& device, TransferFile file, TransferLimits limits, Variant variant,
+        int blockSize = 128);
+
+protected:
+    void begin() override { }
+    void takeInput(QByteArrayView bytes) override;
+    void replyTimedOut() override;
+
+private:
+    enum class Stage { AwaitStart, Header, AwaitDataStart, Data, Eot, AwaitEndStart, EndHeader };
+
+    void answer(char reply);
+    void startData();
+    void sendDataBlock();
+    void sendEot();
+    void sendHeader(Stage stage);
+    void transmit(Stage stage, QByteArray bytes);
+    void retry(bool refused);
+    QByteArray block(quint8 number, QByteArrayView payload, int size, char pad) const;
+    QByteArray headerPayload() const;
+
+    Variant m_variant;
+    int m_blockSize;
+    bool m_crc = true;
+    Stage m_stage = Stage::AwaitStart;
+    quint8 m_blockNumber = 1;
+    qint64 m_position = 0;
+    qint64 m_blockBytes = 0;
+    QByteArray m_current;
+    int m_refusals = 0;
+    int m_timeouts = 0;
+    bool m_lastWasCan = false;
+};

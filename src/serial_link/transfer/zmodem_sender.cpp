@@ -1,0 +1,348 @@
+#include "serial_link/transfer/zmodem_sender.h"
+
+#include "serial_link/transfer/crc.h"
+
+#include <QFile>
+#include <QIODevice>
+
+#include <algorithm>
+#include <utility>
+
+using namespace zmodem;
+
+namespace {
+
+constexpr int kMinSubpacket = 64;
+constexpr int kMaxSubpacket = 1024;
+// Clean data, in subpackets of the current size, before the size doubles again.
+constexpr int kCleanRunToGrow = 8;
+// The finish is a courtesy once the receiver has confirmed the file: it gets a few tries only.
+constexpr int kFinishTries = 3;
+
+} // namespace
+
+ZmodemSender::ZmodemSender(QIODevice& device, TransferFile file, TransferLimits limits)
+    : TransferSender(device, std::move(file), limits)
+{ }
+
+void ZmodemSender::begin()
+{
+    // Slow lines get shorter subpackets, so that an error costs less.
+    const int rate = lineRate();
+    m_maxSubpacket = rate > 0 && rate <= 240 ? 256 : rate > 0 && rate <= 480 ? 512 : kMaxSubpacket;
+    m_subpacket = m_maxSubpacket;
+    emit protocolEvent(QStringLiteral("Asking the receiver to start"));
+    if (send("rz\r"))
+        sendHex(Header::withPosition(ZRQINIT, 0));
+    expectReply();
+}
+
+void ZmodemSender::takeInput(QByteArrayView bytes)
+{
+    for (const HeaderReader::Item& item : m_reader.feed(bytes)) {
+        if (!isRunning())
+            return;
+        switch (item.kind) {
+        case HeaderReader::Item::Kind::Cancelled:
+            fail(QStringLiteral("receiver cancelled"));
+            return;
+        case HeaderReader::Item::Kind::BadHeader:
+            emit protocolWarning(QStringLiteral("Garbled header from the receiver"));
+            break;
+        case HeaderReader::Item::Kind::Header:
+            handle(item.header);
+            break;
+        }
+    }
+}
+
+void ZmodemSender::handle(const Header& header)
+{
+    switch (header.type) {
+    case ZRINIT:
+        if (m_stage == Stage::Init) {
+            receiverReady(header);
+        } else if (m_stage == Stage::AtEof || m_stage == Stage::Finishing) {
+            if (m_stage == Stage::AtEof) {
+                emit protocolEvent(QStringLiteral("Receiver has the whole file"));
+                m_tries = 0;
+            }
+            m_stage = Stage::Finishing;
+            setAcknowledged(total());
+            sendHex(Header::withPosition(ZFIN, 0));
+            expectReply();
+        }
+        // Elsewhere a ZRINIT is a late copy of the first.
+        return;
+    case ZCHALLENGE:
+        sendHex(Header::withPosition(ZACK, header.position()));
+        return;
+    case ZRPOS:
+        if (m_stage == Stage::FileOffered)
+            resumeAt(header.position(), false);
+        else if (m_stage != Stage::Init)
+            resumeAt(header.position(), true);
+        return;
+    case ZACK:
+        if (m_stage == Stage::Sending || m_stage == Stage::AwaitSegmentAck
+            || m_stage == Stage::AtEof) {
+            const qint64 position = header.position();
+            if (position <= m_ackPos || position > m_sendPos)
+                return;
+            m_ackPos = position;
+            setAcknowledged(position);
+            if (m_stage == Stage::AtEof)
+                return;
+            stopWaiting();
+            if (m_stage == Stage::AwaitSegmentAck && position == m_sendPos) {
+                if (m_sendPos == total()) {
+                    sendEof();
+                    return;
+                }
+                m_stage = Stage::Sending;
+                m_segmentStart = m_sendPos;
+                sendHeader(Header::withPosition(ZDATA, static_cast<quint32>(m_sendPos)));
+            }
+            pump();
+        }
+        return;
+    case ZSKIP:
+        fail(QStringLiteral("receiver skipped the file"));
+        return;
+    case ZABORT:
+        fail(QStringLiteral("receiver aborted"));
+        return;
+    case ZFERR:
+        fail(QStringLiteral("receiver could not write the file"));
+        return;
+    case ZCAN:
+        fail(QStringLiteral("receiver cancelled"));
+        return;
+    case ZFIN:
+        if (m_stage == Stage::Finishing && send("OO"))
+            succeedWhenSent();
+        return;
+    case ZNAK:
+        // The receiver could not read our last header.
+        if (m_stage == Stage::FileOffered || m_stage == Stage::AtEof || m_stage == Stage::Finishing)
+            replyTimedOut();
+        return;
+    case ZCRC:
+        if (m_stage == Stage::FileOffered) {
+            const qint64 length = header.position();
+            const QByteArrayView data = length > 0 && length < total()
+                ? QByteArrayView(file().data).first(length)
+                : QByteArrayView(file().data);
+            sendHex(Header::withPosition(ZCRC, crc32(data)));
+            expectReply();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+void ZmodemSender::receiverReady(const Header& zrinit)
+{
+    sessionStarted();
+    const quint8 flags = zrinit.zf0();
+    m_crc32 = (flags & CANFC32) != 0;
+    m_escaper = Escaper((flags & ESCCTL) != 0);
+    m_segment = zrinit.bytes[0] | zrinit.bytes[1] << 8;
+    if (m_segment == 0 && ((flags & CANFDX) == 0 || (flags & CANOVIO) == 0))
+        // No overlapped input: every subpacket waits for its acknowledgement.
+        m_segment = m_maxSubpacket;
+    if (m_segment > 0)
+        m_maxSubpacket
+            = static_cast<int>(std::clamp<qint64>(m_segment, kMinSubpacket, m_maxSubpacket));
+    m_subpacket = m_maxSubpacket;
+    emit protocolEvent(
+        QStringLiteral("Receiver ready: %1%2, %3")
+            .arg(m_crc32 ? QStringLiteral("CRC-32") : QStringLiteral("CRC-16"),
+                (flags & ESCCTL) ? QStringLiteral(", control characters escaped") : QString(),
+                m_segment > 0 ? QStringLiteral("segments of %1 bytes").arg(m_segment)
+                              : QStringLiteral("streaming")));
+    m_tries = 0;
+    offerFile();
+}
+
+void ZmodemSender::offerFile()
+{
+    m_stage = Stage::FileOffered;
+    QByteArray info = QFile::encodeName(file().name);
+    info += '\0';
+    info += QByteArray::number(total());
+    info += ' ';
+    info += QByteArray::number(file().modified, 8);
+    if (file().mode != 0) {
+        info += ' ';
+        info += QByteArray::number(file().mode, 8);
+    }
+    info += '\0';
+    emit protocolEvent(QStringLiteral("Offering %1, %2 bytes").arg(file().name).arg(total()));
+    sendHeader(Header::withFlags(ZFILE, ZCBIN, ZMCLOB));
+    if (send(dataSubpacket(info, SubpacketEnd::EndAckExpected, m_crc32, m_escaper)))
+        expectReply();
+}
+
+void ZmodemSender::resumeAt(qint64 position, bool afterError)
+{
+    position = std::clamp<qint64>(position, 0, total());
+    if (afterError) {
+        if (tooManyErrorsAt(position)) {
+            fail(QStringLiteral("too many errors"));
+            return;
+        }
+        discardQueuedOutput();
+        m_subpacket = std::max(kMinSubpacket, m_subpacket / 2);
+        emit protocolWarning(QStringLiteral("Receiver asks for the data again from %1; queued "
+                                            "output dropped, subpackets of %2 bytes")
+                                 .arg(position)
+                                 .arg(m_subpacket));
+    } else {
+        emit protocolEvent(QStringLiteral("Receiver asks for the data from %1").arg(position));
+    }
+    m_cleanBytes = 0;
+    m_ackPos = position;
+    setAcknowledged(position);
+    m_sendPos = position;
+    m_segmentStart = position;
+    m_lastAckRequest = position;
+    m_tries = 0;
+    stopWaiting();
+    if (position == total()) {
+        sendEof();
+        return;
+    }
+    m_stage = Stage::Sending;
+    sendHeader(Header::withPosition(ZDATA, static_cast<quint32>(position)));
+    pump();
+}
+
+void ZmodemSender::pump()
+{
+    while (isRunning() && m_stage == Stage::Sending) {
+        // What the device holds is what a ZRPOS would make us throw away.
+        if (device().bytesToWrite() > m_subpacket)
+            return;
+        if (m_sendPos - m_ackPos >= window()) {
+            if (!isWaiting())
+                expectReply();
+            return;
+        }
+        const qint64 n = std::min<qint64>(m_subpacket, total() - m_sendPos);
+        const qint64 end = m_sendPos + n;
+        SubpacketEnd kind = SubpacketEnd::MoreNoReply;
+        if (m_segment > 0 && (end == total() || end - m_segmentStart >= m_segment))
+            kind = SubpacketEnd::EndAckExpected;
+        else if (end == total())
+            kind = SubpacketEnd::EndNoReply;
+        else if (end - m_lastAckRequest >= window() / 4)
+            kind = SubpacketEnd::MoreAckExpected;
+        if (kind == SubpacketEnd::MoreAckExpected)
+            m_lastAckRequest = end;
+        if (!send(dataSubpacket(
+                QByteArrayView(file().data).sliced(m_sendPos, n), kind, m_crc32, m_escaper)))
+            return;
+        m_sendPos = end;
+        m_cleanBytes += n;
+        if (m_cleanBytes >= kCleanRunToGrow * qint64(m_subpacket) && m_subpacket < m_maxSubpacket) {
+            m_subpacket *= 2;
+            m_cleanBytes = 0;
+        }
+        if (kind == SubpacketEnd::EndAckExpected) {
+            m_stage = Stage::AwaitSegmentAck;
+            expectReply();
+            return;
+        }
+        if (kind == SubpacketEnd::EndNoReply) {
+            m_tries = 0;
+            sendEof();
+            return;
+        }
+    }
+}
+
+void ZmodemSender::replyTimedOut()
+{
+    switch (m_stage) {
+    case Stage::Init:
+        // The start limit decides when to give up.
+        sendHex(Header::withPosition(ZRQINIT, 0));
+        expectReply();
+        return;
+    case Stage::FileOffered:
+        if (++m_tries > limits().retries) {
+            fail(QStringLiteral("no answer"));
+            return;
+        }
+        emit protocolWarning(QStringLiteral("No answer to the file offer, offering it again"));
+        offerFile();
+        return;
+    case Stage::Sending:
+    case Stage::AwaitSegmentAck:
+        emit protocolWarning(
+            QStringLiteral("No acknowledgement beyond %1, sending from there again").arg(m_ackPos));
+        if (m_errorPos == m_ackPos && m_errorsHere >= limits().retries) {
+            fail(QStringLiteral("no answer"));
+            return;
+        }
+        resumeAt(m_ackPos, true);
+        return;
+    case Stage::AtEof:
+        if (++m_tries > limits().retries) {
+            fail(QStringLiteral("no answer"));
+            return;
+        }
+        emit protocolWarning(QStringLiteral("No answer to the end of file, sending it again"));
+        sendEof();
+        return;
+    case Stage::Finishing:
+        if (++m_tries >= std::min(kFinishTries, limits().retries)) {
+            // The receiver has confirmed the whole file; only the goodbye went missing.
+            emit protocolWarning(QStringLiteral("No answer to the end of the session"));
+            succeedWhenSent();
+            return;
+        }
+        sendHex(Header::withPosition(ZFIN, 0));
+        expectReply();
+        return;
+    }
+}
+
+void ZmodemSender::sendHeader(const Header& header)
+{
+    send(binaryHeader(header, m_crc32, m_escaper));
+}
+
+void ZmodemSender::sendHex(const Header& header)
+{
+    send(hexHeader(header));
+}
+
+void ZmodemSender::sendEof()
+{
+    m_stage = Stage::AtEof;
+    sendHeader(Header::withPosition(ZEOF, static_cast<quint32>(total())));
+    expectReply();
+}
+
+bool ZmodemSender::tooManyErrorsAt(qint64 position)
+{
+    if (position == m_errorPos) {
+        ++m_errorsHere;
+    } else {
+        m_errorPos = position;
+        m_errorsHere = 1;
+    }
+    return m_errorsHere > limits().retries;
+}
+
+qint64 ZmodemSender::window() const
+{
+    qint64 bytes = 4 * qint64(m_subpacket);
+    // Little more than two seconds of the line ahead of what the receiver has confirmed.
+    if (lineRate() > 0)
+        bytes = std::min(bytes, std::max(2 * qint64(m_subpacket), 2 * qint64(lineRate())));
+    return bytes;
+}

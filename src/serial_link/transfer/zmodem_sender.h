@@ -1,0 +1,57 @@
+#pragma once
+
+#include "serial_link/transfer/transfer_sender.h"
+#include "serial_link/transfer/zmodem_frames.h"
+
+/// ZMODEM, one file: "rz\r" and ZRQINIT, the receiver's ZRINIT, ZFILE, then the data streamed
+/// from whatever position the receiver asks for, ZEOF, ZFIN and "OO".
+///
+/// The data go out in subpackets sized to the line and to the errors seen, with a ZACK asked
+/// for every few subpackets so that little is ever queued ahead of what the receiver has
+/// confirmed. When the receiver asks for a position again (ZRPOS), everything queued is
+/// dropped and the data resume from there at once.
+class ZmodemSender final : public TransferSender
+{
+    Q_OBJECT
+
+public:
+    ZmodemSender(QIODevice& device, TransferFile file, TransferLimits limits);
+
+protected:
+    void begin() override;
+    void takeInput(QByteArrayView bytes) override;
+    void replyTimedOut() override;
+    void outputTaken() override { pump(); }
+
+private:
+    enum class Stage { Init, FileOffered, Sending, AwaitSegmentAck, AtEof, Finishing };
+
+    void handle(const zmodem::Header& header);
+    void receiverReady(const zmodem::Header& zrinit);
+    void offerFile();
+    void resumeAt(qint64 position, bool afterError);
+    void pump();
+    void sendHeader(const zmodem::Header& header);
+    void sendHex(const zmodem::Header& header);
+    void sendEof();
+    bool tooManyErrorsAt(qint64 position);
+    qint64 window() const;
+
+    zmodem::HeaderReader m_reader;
+    zmodem::Escaper m_escaper;
+    Stage m_stage = Stage::Init;
+    bool m_crc32 = false;
+    // The receiver's buffer when it cannot take a stream: data then go in segments of this
+    // size, each ended by ZCRCW and confirmed before the next.
+    qint64 m_segment = 0;
+    int m_subpacket = 1024;
+    int m_maxSubpacket = 1024;
+    qint64 m_sendPos = 0;
+    qint64 m_ackPos = 0;
+    qint64 m_segmentStart = 0;
+    qint64 m_lastAckRequest = 0;
+    qint64 m_cleanBytes = 0;
+    qint64 m_errorPos = -1;
+    int m_errorsHere = 0;
+    int m_tries = 0;
+};

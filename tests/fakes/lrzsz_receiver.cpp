@@ -1,0 +1,52 @@
+#include "fakes/lrzsz_receiver.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+LrzszReceiver::LrzszReceiver(const QStringList& command)
+{
+    QDir().mkpath(folder());
+    m_socat.setWorkingDirectory(folder());
+    m_socat.start(QStringLiteral("socat"),
+        { QStringLiteral("pty,raw,echo=0,link=%1").arg(devicePath()),
+            QStringLiteral("EXEC:%1").arg(command.join(u' ')) });
+    if (!m_socat.waitForStarted(5000))
+        return;
+    const QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        if (QFileInfo::exists(devicePath())) {
+            m_ready = true;
+            return;
+        }
+        QThread::msleep(5);
+    }
+}
+
+LrzszReceiver::~LrzszReceiver()
+{
+    if (m_socat.state() == QProcess::NotRunning)
+        return;
+    m_socat.terminate();
+    if (!m_socat.waitForFinished(2000))
+        m_socat.kill();
+    m_socat.waitForFinished(2000);
+}
+
+QByteArray LrzszReceiver::received(const QString& name) const
+{
+    QFile file(QDir(folder()).filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool LrzszReceiver::exists(const QString& name) const
+{
+    return QFileInfo::exists(QDir(folder()).filePath(name));
+}
+
+bool LrzszReceiver::waitForExit(int timeoutMs)
+{
+    return m_socat.state() == QProcess::NotRunning || m_socat.waitForFinished(timeoutMs);
+}
