@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -97,6 +100,7 @@ frmMain::frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent)
     buildControls(client);
     buildMenus();
     setKeyboardOrder();
+    fitFontToCaptions(client);
 
     for (const AddressFieldSpec& spec : kAddressFields) {
         attachEntryRule(textBox(QString::fromLatin1(spec.name)), spec.rule,
@@ -194,6 +198,24 @@ void frmMain::buildMenus()
                                            : menu->addSeparator();
             action->setObjectName(QString::fromLatin1(item.name));
         }
+    }
+}
+
+void frmMain::fitFontToCaptions(QWidget* client)
+{
+    // The layout is fixed in twips; where the desktop's default font is wider than the one the
+    // layout was drawn for, the captions would be cut off, so the font gives way, not the layout.
+    constexpr qreal kSmallestPointSize = 6.5;
+    const QList<QLabel*> labels = client->findChildren<QLabel*>();
+    const auto overflows = [&labels] {
+        return std::any_of(labels.begin(), labels.end(), [](const QLabel* l) {
+            return l->fontMetrics().horizontalAdvance(l->text()) > l->width();
+        });
+    };
+    QFont font = client->font();
+    while (overflows() && font.pointSizeF() > kSmallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        client->setFont(font);
     }
 }
 

@@ -55,6 +55,7 @@ private:
     void buildControls(QWidget* client);
     void buildMenus();
     void setKeyboardOrder();
+    void fitFontToCaptions(QWidget* client);
     void DHCPSwitch();
     void FTPSwitch();
     void ClearForm();
