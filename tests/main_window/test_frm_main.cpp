@@ -186,9 +186,10 @@ void TestFrmMain::layoutAtDesignPositions()
     QString shown;
     if (auto* g = qobject_cast<QGroupBox*>(w))
         shown = g->title();
-    else if (auto* l = qobject_cast<QLabel*>(w))
+    else if (auto* l = qobject_cast<QLabel*>(w)) {
         shown = l->text();
-    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        QVERIFY2(l->fontMetrics().horizontalAdvance(shown) <= l->width(), "caption cut off");
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w))
         shown = b->text();
     QCOMPARE(shown, caption);
     QCOMPARE(m_window->centralWidget()->size(), QSize(338, 429));
