@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cstdlib>
+#include <locale.h>
+#include <stdlib.h>
 
 namespace {
 
@@ -41,6 +42,14 @@ QString withoutSkipped(QStringView text)
             kept.append(c);
     }
     return kept;
+}
+
+// strtod() follows LC_NUMERIC, which the application takes from the user's environment: under
+// a locale with a decimal comma "1.5" would read as 1. The number is always read in C's spelling.
+double strtodInCLocale(const char* text)
+{
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t {});
+    return strtod_l(text, nullptr, cLocale);
 }
 
 double radixInteger(QStringView digits, int radix)
@@ -98,5 +107,5 @@ double leadingNumber(QStringView text)
         if (j > firstDigit)
             number.append(exponent);
     }
-    return std::strtod(number.constData(), nullptr);
+    return strtodInCLocale(number.constData());
 }
