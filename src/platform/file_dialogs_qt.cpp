@@ -2,10 +2,31 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QStringList>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// "Desc|pattern|Desc|pattern|" as QFileDialog name filters, "Desc (patterns)". The dialog shows
+// only the description (HideNameFilterDetails), which already names the patterns.
+QStringList qtNameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == u"*.*")
+                pattern = u"*"_s;
+        }
+        filters.append(parts[i] + u" ("_s + patterns.join(u' ') + u')');
+    }
+    return filters;
+}
 
 std::optional<QString> show(QFileDialog::AcceptMode mode, const FileDialogRequest& request)
 {
@@ -26,24 +47,6 @@ std::optional<QString> show(QFileDialog::AcceptMode mode, const FileDialogReques
 }
 
 } // namespace
-
-QStringList qtNameFilters(const QString& filter)
-{
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            continue;
-        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-        for (QString& pattern : patterns) {
-            pattern = pattern.trimmed();
-            if (pattern == u"*.*")
-                pattern = u"*"_s;
-        }
-        filters.append(parts[i] + u" ("_s + patterns.join(u' ') + u')');
-    }
-    return filters;
-}
 
 std::optional<QString> QtFileDialogs::showOpen(const FileDialogRequest& request)
 {

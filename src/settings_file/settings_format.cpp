@@ -152,7 +152,7 @@ const std::array<Key, 16> kKeys { {
     { "Password=", Effect::Text, kPassword },
 } };
 
-constexpr qsizetype kLongestKey = 9;
+constexpr qsizetype kLongestKey = 9; // "receiver=", "Username=", "Password="
 // The start of an item that is kept: enough for the longest text after the longest key.
 constexpr qsizetype kKeptLength = kLongestKey + kMaxTextLength;
 
@@ -178,41 +178,37 @@ public:
     Item next()
     {
         Item item;
-        while (fill() && m_buffer.constData()[m_pos] == ' ')
+        while (fill() && m_buffer.at(m_pos) == ' ')
             ++m_pos;
-        // The last bytes of the item, for keys that straddle the kept head.
-        std::array<char, kLongestKey> recent {};
+        // The item's last bytes before the piece at hand, for a key split between two reads.
+        QByteArray before;
         qsizetype length = 0;
         while (fill()) {
-            const char c = m_buffer.constData()[m_pos++];
-            if (c == ',' || c == '\n')
-                break;
-            if (c == '\r') {
-                if (fill() && m_buffer.constData()[m_pos] == '\n')
+            const QByteArrayView buffered = QByteArrayView(m_buffer).first(m_size).sliced(m_pos);
+            const auto end = std::find_if(buffered.begin(), buffered.end(),
+                [](char c) { return c == ',' || c == '\n' || c == '\r'; });
+            const QByteArrayView piece = buffered.first(end - buffered.begin());
+            if (length < kKeptLength)
+                item.head.append(piece.first(std::min(piece.size(), kKeptLength - length)));
+            length += piece.size();
+            m_pos += piece.size();
+            const QByteArray scanned = QByteArray(before).append(piece);
+            for (std::size_t k = 0; k < kKeys.size(); ++k) {
+                if (scanned.contains(kKeys[k].key))
+                    item.keys.set(k);
+            }
+            before = scanned.right(kLongestKey - 1);
+            if (end != buffered.end()) {
+                const char terminator = m_buffer.at(m_pos++);
+                if (terminator == '\r' && fill() && m_buffer.at(m_pos) == '\n')
                     ++m_pos;
                 break;
             }
-            if (length < kKeptLength)
-                item.head.append(c);
-            ++length;
-            std::move(recent.begin() + 1, recent.end(), recent.begin());
-            recent.back() = c;
-            // Every key ends with '=', '0' or '1'.
-            if (c == '=' || c == '0' || c == '1')
-                markKeysEndingHere(item, QByteArrayView(recent.data(), recent.size()), length);
         }
         return item;
     }
 
 private:
-    static void markKeysEndingHere(Item& item, QByteArrayView recent, qsizetype length)
-    {
-        for (std::size_t k = 0; k < kKeys.size(); ++k) {
-            if (kKeys[k].key.size() <= length && recent.endsWith(kKeys[k].key))
-                item.keys.set(k);
-        }
-    }
-
     // True when a byte is waiting at m_pos.
     bool fill()
     {
