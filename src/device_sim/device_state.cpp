@@ -1,0 +1,60 @@
+#include "device_sim/device_state.h"
+
+#include <QBuffer>
+#include <QHash>
+
+#include <variant>
+
+using namespace Qt::Literals::StringLiterals;
+
+QString protocolName(UploadProtocol protocol)
+{
+    switch (protocol) {
+    case UploadProtocol::Plain:
+        return u"plain"_s;
+    case UploadProtocol::Xmodem:
+        return u"XMODEM"_s;
+    case UploadProtocol::Ymodem:
+        return u"YMODEM"_s;
+    case UploadProtocol::Zmodem:
+        break;
+    }
+    return u"ZMODEM"_s;
+}
+
+std::optional<UploadProtocol> protocolFromText(const QString& text)
+{
+    for (const UploadProtocol p : { UploadProtocol::Plain, UploadProtocol::Xmodem,
+             UploadProtocol::Ymodem, UploadProtocol::Zmodem }) {
+        if (text == QString::number(static_cast<int>(p))
+            || text.compare(protocolName(p), Qt::CaseInsensitive) == 0)
+            return p;
+    }
+    return std::nullopt;
+}
+
+std::optional<ServerSettings> parseUploadedSettings(const QByteArray& bytes, QString* why)
+{
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    // The server keeps what the file says, as it says it: no entry rules run here.
+    QHash<QString, std::variant<QString, int>> controls;
+    const Failure failure = readSettings(
+        buffer, [&controls](const SettingsAssignment& a) { controls.insert(a.control, a.value); });
+    if (failure || controls.isEmpty()) {
+        *why = failure ? *failure : u"no setting in it"_s;
+        return std::nullopt;
+    }
+    const auto textOf = [&controls](const QString& name) {
+        const auto* text = std::get_if<QString>(&controls[name]);
+        return text ? *text : QString();
+    };
+    const auto checkValueOf = [&controls](const QString& name) {
+        // A switch the file does not name keeps the server's default: on.
+        const auto it = controls.constFind(name);
+        const int* value = it == controls.constEnd() ? nullptr : std::get_if<int>(&*it);
+        return value ? *value : 1;
+    };
+    return collectServerSettings(textOf, checkValueOf);
+}

@@ -1,0 +1,127 @@
+// A simulated embedded web server on a serial line: it receives the terminal's uploads with
+// lrzsz's receivers, applies each settings file, and shows the settings on a status page.
+
+#include "device_sim/device_state.h"
+#include "device_sim/line_endpoint.h"
+#include "device_sim/status_page.h"
+#include "device_sim/upload_receiver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+#include <QHttpServer>
+#include <QHttpServerResponse>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+void say(const QString& line)
+{
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+QString describe(const UploadReport& report, const QString& verdict)
+{
+    return u"upload: %1 bytes, %2, %3 s, %4"_s.arg(QString::number(report.bytes.size()),
+        protocolName(report.protocol), QString::number(report.milliseconds / 1000.0, 'f', 2),
+        verdict);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"zelvic-device-sim"_s);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"A simulated Lumo Brisk WEB server: receives settings uploads on a serial line and "
+        "serves them on a status page."_s);
+    parser.addHelpOption();
+    const QCommandLineOption protocolOption(u"protocol"_s,
+        u"The transfer protocol: 0 plain, 1 XMODEM, 2 YMODEM, 3 ZMODEM (the terminal's "
+        "start-up option; default 3)."_s,
+        u"protocol"_s, u"3"_s);
+    const QCommandLineOption portOption(u"http-port"_s,
+        u"The status page's port on 127.0.0.1 (default 80, else any free port)."_s, u"port"_s);
+    const QCommandLineOption linkOption(
+        u"link"_s, u"Also make a symbolic link at this path to the terminal's side."_s, u"path"_s);
+    parser.addOptions({ protocolOption, portOption, linkOption });
+    parser.addPositionalArgument(u"device"_s,
+        u"A serial device to listen on instead of a new pseudo-terminal."_s, u"[device]"_s);
+    parser.process(app);
+
+    const std::optional<UploadProtocol> protocol = protocolFromText(parser.value(protocolOption));
+    if (!protocol) {
+        say(u"error: unknown protocol %1: give 0, 1, 2 or 3"_s.arg(parser.value(protocolOption)));
+        return 2;
+    }
+
+    QString error;
+    const QStringList devices = parser.positionalArguments();
+    std::unique_ptr<LineEndpoint> line = devices.isEmpty()
+        ? LineEndpoint::openPseudoTerminal(&error)
+        : LineEndpoint::openDevice(devices.first(), &error);
+    if (!line) {
+        say(u"error: "_s + error);
+        return 1;
+    }
+    if (parser.isSet(linkOption)) {
+        const QString link = parser.value(linkOption);
+        QFile::remove(link);
+        if (!QFile::link(line->terminalSidePath(), link)) {
+            say(u"error: cannot make the link %1"_s.arg(link));
+            return 1;
+        }
+    }
+
+    DeviceState state;
+    QHttpServer http;
+    http.route(u"/"_s, [&state] {
+        return QHttpServerResponse("text/html; charset=utf-8", renderStatusPage(state).toUtf8());
+    });
+    quint16 httpPort = 0;
+    if (parser.isSet(portOption)) {
+        httpPort = http.listen(QHostAddress::LocalHost, parser.value(portOption).toUShort());
+    } else {
+        httpPort = http.listen(QHostAddress::LocalHost, 80);
+        if (httpPort == 0)
+            httpPort = http.listen(QHostAddress::LocalHost, 0);
+    }
+    if (httpPort == 0) {
+        say(u"error: cannot serve the status page on 127.0.0.1"_s);
+        return 1;
+    }
+
+    QTemporaryDir folder;
+    UploadReceiver receiver(*line, *protocol, folder.path());
+    QObject::connect(&receiver, &UploadReceiver::uploadEnded, [&state](const UploadReport& report) {
+        if (!report.received) {
+            say(describe(report, u"failed: "_s + report.error));
+            return;
+        }
+        QString why;
+        std::optional<ServerSettings> settings = parseUploadedSettings(report.bytes, &why);
+        if (!settings) {
+            say(describe(report, u"rejected, not a settings file: "_s + why));
+            return;
+        }
+        state.settings = std::move(settings);
+        state.lastUpload = QDateTime::currentDateTime();
+        ++state.uploads;
+        say(describe(report, u"applied"_s));
+    });
+    receiver.start();
+
+    say(u"COM1: "_s + line->terminalSidePath());
+    say(u"protocol: "_s + protocolName(*protocol));
+    say(u"status page: http://127.0.0.1:%1/"_s.arg(httpPort));
+    return QCoreApplication::exec();
+}
