@@ -77,7 +77,9 @@ void frmAbout::buildControls()
     const QIcon icon = QApplication::windowIcon().isNull()
         ? style()->standardIcon(QStyle::SP_ComputerIcon)
         : QApplication::windowIcon();
-    picIcon->setPixmap(icon.pixmap(32, 32));
+    // The style's stand-in may come in a smaller size only.
+    picIcon->setPixmap(
+        icon.pixmap(32, 32).scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     lblTitle = label(this, QStringLiteral("lblTitle"), 1050, 240, 4092, 480);

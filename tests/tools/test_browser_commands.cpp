@@ -8,55 +8,48 @@
 #include "tools/browser_commands.h"
 
 #include <QAction>
-#include <QDir>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
-
-#include <memory>
 
 class TestBrowserCommands : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
+    void init()
+    {
+        m_browsers = FakeBrowserModule();
+        m_boxes.shown.clear();
+    }
     void serverAddress_data();
     void serverAddress();
     void helpAddress_data();
     void helpAddress();
     void eachCommandOpensANewWindow();
-    void helpFollowsTheCurrentDirectory();
     void moduleFailureIsReported();
     void moduleLookup();
 
 private:
+    void setIpTexts(const QStringList& texts)
+    {
+        // Straight into the boxes, past the entry rules: the command takes whatever they hold.
+        const QStringList names { "txtIpAddress", "txtIpAddress2", "txtIpAddress3",
+            "txtIpAddress4" };
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            auto* box = m_window.findChild<QLineEdit*>(names[i]);
+            const QSignalBlocker blocker(box);
+            box->setText(texts[i]);
+        }
+    }
+
     FakeMessageBoxes m_boxes;
     FakeWorkingDirectory m_directory;
     FakeBrowserModule m_browsers;
-    std::unique_ptr<SaxComm> m_comm;
-    std::unique_ptr<frmMain> m_window;
-    std::unique_ptr<BrowserCommands> m_commands;
+    SaxComm m_comm { QProcessEnvironment() };
+    frmMain m_window { m_comm, m_boxes };
+    BrowserCommands m_commands { m_window, m_directory, m_browsers, m_boxes };
 };
-
-void TestBrowserCommands::init()
-{
-    m_comm = std::make_unique<SaxComm>(QProcessEnvironment());
-    m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
-    m_commands = std::make_unique<BrowserCommands>(*m_window, m_directory, m_browsers, m_boxes);
-}
-
-void TestBrowserCommands::cleanup()
-{
-    m_commands.reset();
-    m_window.reset();
-    m_comm.reset();
-    m_boxes.shown.clear();
-    m_browsers = FakeBrowserModule();
-}
 
 void TestBrowserCommands::serverAddress_data()
 {
@@ -71,15 +64,9 @@ void TestBrowserCommands::serverAddress()
 {
     QFETCH(QStringList, texts);
     QFETCH(QString, address);
-    const QStringList boxes { "txtIpAddress", "txtIpAddress2", "txtIpAddress3", "txtIpAddress4" };
-    for (qsizetype i = 0; i < boxes.size(); ++i) {
-        auto* box = m_window->findChild<QLineEdit*>(boxes[i]);
-        const QSignalBlocker blocker(box);
-        box->setText(texts[i]);
-    }
-    m_window->menuItem("mnuWebBrowser")->trigger();
+    setIpTexts(texts);
+    m_window.menuItem("mnuWebBrowser")->trigger();
     QCOMPARE(m_browsers.opened, QStringList { address });
-    QVERIFY(m_boxes.shown.isEmpty());
 }
 
 void TestBrowserCommands::helpAddress_data()
@@ -112,49 +99,42 @@ void TestBrowserCommands::helpAddress()
 
 void TestBrowserCommands::eachCommandOpensANewWindow()
 {
+    setIpTexts({ "", "", "", "" });
     m_directory.path = "/srv/terminal";
-    m_window->menuItem("mnuWebBrowser")->trigger();
-    m_window->menuItem("HelpTopicsMenu")->trigger();
-    m_window->menuItem("mnuWebBrowser")->trigger();
-    QCOMPARE(m_browsers.opened,
-        QStringList({ "http://...", "file:///srv/terminal/help.htm", "http://..." }));
-}
-
-void TestBrowserCommands::helpFollowsTheCurrentDirectory()
-{
-    m_directory.path = "/a";
-    m_commands->HelpTopics();
+    m_window.menuItem("mnuWebBrowser")->trigger();
+    m_window.menuItem("HelpTopicsMenu")->trigger();
+    // The help page follows the current directory.
     QVERIFY(m_directory.setCurrent("/b"));
-    m_commands->HelpTopics();
-    QCOMPARE(m_browsers.opened, QStringList({ "file:///a/help.htm", "file:///b/help.htm" }));
+    m_window.menuItem("HelpTopicsMenu")->trigger();
+    m_window.menuItem("mnuWebBrowser")->trigger();
+    QCOMPARE(m_browsers.opened,
+        QStringList(
+            { "http://...", "file:///srv/terminal/help.htm", "file:///b/help.htm", "http://..." }));
+    QVERIFY(m_boxes.shown.isEmpty());
 }
 
 void TestBrowserCommands::moduleFailureIsReported()
 {
-    m_browsers.failure = QString("Cannot load library libzelvic_browser.so");
-    m_commands->WebBrowser();
-    m_commands->HelpTopics();
-    QCOMPARE(m_boxes.shown, QStringList(2, "Cannot load library libzelvic_browser.so"));
-
-    // The real loader reports why a module cannot be loaded.
     QTemporaryDir dir;
     PosixBrowserModule missing(m_boxes, dir.filePath("libzelvic_browser.so"));
     const Failure failure = missing.openWindow("http://127.0.0.1");
-    QVERIFY(failure);
-    QVERIFY2(failure->contains("libzelvic_browser.so"), qPrintable(*failure));
+    QVERIFY(failure && failure->startsWith(dir.filePath("libzelvic_browser.so")));
+    m_browsers.failure = failure;
+    m_commands.WebBrowser();
+    m_commands.HelpTopics();
+    QCOMPARE(m_boxes.shown, QStringList(2, *failure));
 }
 
 void TestBrowserCommands::moduleLookup()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath("bin"));
-    const QString bin = dir.filePath("bin");
-    // Installed: bin/../lib/zelvic.
-    QCOMPARE(browserModulePath(bin), dir.filePath("lib/zelvic/libzelvic_browser.so"));
-    // Build tree: beside the program.
+    // Installed: bin/../lib/zelvic; in the build tree: beside the program.
+    QCOMPARE(
+        browserModulePath(dir.filePath("bin")), dir.filePath("lib/zelvic/libzelvic_browser.so"));
     QFile module(dir.filePath("bin/libzelvic_browser.so"));
     QVERIFY(module.open(QIODevice::WriteOnly));
-    QCOMPARE(browserModulePath(bin), module.fileName());
+    QCOMPARE(browserModulePath(dir.filePath("bin")), module.fileName());
 }
 
 QTEST_MAIN(TestBrowserCommands)
