@@ -41,7 +41,12 @@ std::optional<QString> show(QFileDialog::AcceptMode mode, const FileDialogReques
     if (!filters.isEmpty())
         dialog.selectNameFilter(filters.value(request.filterIndex - 1, filters.first()));
     dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const int result = dialog.exec();
+    // The keyboard goes back to the window the dialog was over, also on a desktop without a
+    // window manager to hand it back.
+    if (QWidget* owner = dialog.parentWidget())
+        owner->activateWindow();
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();
 }
