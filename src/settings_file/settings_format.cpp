@@ -43,7 +43,7 @@ struct Line
     QString field;
 };
 
-// The octet's number in upper-case hexadecimal, as the original platform's Hex() gives it: the
+// The octet's number in upper-case hexadecimal as files from the original platform hold it: the
 // value rounded half to even, a negative one as its 32-bit two's complement; nothing beyond the
 // 32-bit range.
 std::optional<QString> hexOf(const QString& octet)
@@ -314,7 +314,7 @@ Failure writeSettings(QIODevice& device, const ServerSettings& settings)
 {
     const std::optional<std::vector<Line>> lines = settingsLines(settings);
     if (!lines)
-        return u"Overflow"_s;
+        return u"An address byte is out of range."_s;
     QByteArray bytes;
     for (const Line& line : *lines) {
         QStringEncoder encoder(kCharset);
@@ -338,7 +338,7 @@ Failure readSettings(QIODevice& device, const std::function<void(const SettingsA
 {
     ItemReader reader(device);
     if (reader.atEnd())
-        return reader.failure().value_or(u"Input past end of file"_s);
+        return reader.failure().value_or(u"The settings file is empty."_s);
     QStringDecoder decoder(kCharset);
     Item item = reader.next();
     while (!reader.failure() && item.head.isEmpty() && !reader.atEnd())

@@ -220,7 +220,7 @@ void TestSettingsFileCommands::readFailures_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    row("empty file", QString("empty.ini"), QString("Input past end of file"));
+    row("empty file", QString("empty.ini"), QString("The settings file is empty."));
     row("no such file", QString("missing.ini"), QString("No such file or directory"));
     row("a folder", QString("folder"), QString("file to open is a directory"));
     row("unreadable", QString("locked.ini"), QString("Permission denied"));

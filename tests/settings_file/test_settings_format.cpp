@@ -164,7 +164,7 @@ void TestSettingsFormat::writesEachField_data()
         "The MAC Address holds \"Ω" + tail);
     row("unwritten password", QString("txtPassword"), QString("密"), 0, QByteArray("FTP=0"), none);
     row("octet overflow", QString("txtEmailServerAddress"), QString("1e10"), 1, noLine,
-        QString("Overflow"));
+        QString("An address byte is out of range."));
     row("unwritten octet", QString("txtIpAddress"), QString("1e10"), 1, QByteArray("DHCP=1"), none);
 }
 
