@@ -6,6 +6,7 @@
 #include "serial_link/sax_comm.h"
 #include "serial_link/settings_string.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,6 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -83,6 +86,40 @@ frmRS232Settings::frmRS232Settings(SaxComm& comm, MessageBoxes& boxes, QWidget* 
     resize(twipsToPixels(kClientWidth, logicalDpiX()), twipsToPixels(kClientHeight, logicalDpiY()));
     setSizeGripEnabled(true);
     Load();
+    fitFontToCaptions();
+    showLogPath();
+}
+
+void frmRS232Settings::fitFontToCaptions()
+{
+    // The layout is fixed in twips; where the desktop's default font is wider than the one the
+    // layout was drawn for, the captions would be cut off, so the font gives way, not the layout.
+    constexpr qreal kSmallestPointSize = 6.5;
+    QList<QWidget*> captioned;
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label != lblCommSpyLog)
+            captioned.append(label);
+    }
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        captioned.append(button);
+    const auto overflows = [&captioned] {
+        return std::ranges::any_of(
+            captioned, [](const QWidget* w) { return w->sizeHint().width() > w->width(); });
+    };
+    QFont smaller = font();
+    while (overflows() && smaller.pointSizeF() > kSmallestPointSize) {
+        smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
+        setFont(smaller);
+    }
+}
+
+void frmRS232Settings::showLogPath()
+{
+    // A path seldom fits the group's width: its middle gives way, and the tool tip has it whole.
+    const QString path = m_comm.commSpyLogPath();
+    lblCommSpyLog->setText(lblCommSpyLog->fontMetrics().elidedText(
+        QStringLiteral("Log file: %1").arg(path), Qt::ElideMiddle, lblCommSpyLog->width()));
+    lblCommSpyLog->setToolTip(path);
 }
 
 void frmRS232Settings::buildControls()
@@ -107,7 +144,8 @@ void frmRS232Settings::buildControls()
     cmdCancel->setAutoDefault(false);
     cmdApply->setAutoDefault(false);
 
-    Frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral("CommSpy settings"), 2640, 2175);
+    // Taller than the 2175 twips drawn for it, to hold the log file's path below the boxes.
+    Frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral("CommSpy settings"), 2640, 2415);
     chkCommSpy = placeWithText<QCheckBox>(Frame2, QStringLiteral("chkCommSpy"),
         QStringLiteral("CommSpy enable"), 120, 360, 1935, 255);
     for (std::size_t i = 0; i < kLogBoxes.size(); ++i) {
@@ -116,6 +154,7 @@ void frmRS232Settings::buildControls()
             QString::fromUtf16(kLogBoxes[i].caption), 360, top, 1935, 255);
         m_logBoxes[i]->setEnabled(false);
     }
+    lblCommSpyLog = place<QLabel>(Frame2, QStringLiteral("lblCommSpyLog"), 120, 1980, 2775, 255);
 }
 
 void frmRS232Settings::setKeyboardOrder()

@@ -30,6 +30,8 @@ private:
     void buildControls();
     void setKeyboardOrder();
     void Load();
+    void fitFontToCaptions();
+    void showLogPath();
     void chkCommSpyClick();
     void cmdApplyClick();
     Failure applyPortChoice(const QString& settings);
@@ -51,6 +53,7 @@ private:
     /// chkCommSpyEvent, chkCommSpyInput, chkCommSpyOutput, chkCommSpyProperties,
     /// chkCommSpyWarnings: in the order of the serial control's log switches.
     std::array<QCheckBox*, 5> m_logBoxes {};
+    QLabel* lblCommSpyLog = nullptr;
 };
 
 /// Opens a new settings dialog, modal over the main window, from its "RS232 Port Setup" item.

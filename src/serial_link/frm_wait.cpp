@@ -3,6 +3,7 @@
 #include "platform/twips.h"
 
 #include <QLabel>
+#include <QScreen>
 
 frmWait::frmWait(QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -16,4 +17,6 @@ frmWait::frmWait(QWidget* parent)
     label->setObjectName(QStringLiteral("Label1"));
     label->setWordWrap(true);
     label->setGeometry(twipsRect(*this, 120, 240, 2895, 495));
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
 }
