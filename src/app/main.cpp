@@ -7,12 +7,14 @@
 #include "platform/registry_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
+#include "serial_link/frm_rs232_settings.h"
 #include "serial_link/sax_comm.h"
+#include "serial_link/settings_upload.h"
+#include "serial_link/shutdown.h"
 #include "settings_file/settings_file_commands.h"
 #include "tools/browser_commands.h"
 #include "tools/ping_command.h"
 
-#include <QAction>
 #include <QApplication>
 
 int main(int argc, char* argv[])
@@ -26,8 +28,12 @@ int main(int argc, char* argv[])
     PosixWorkingDirectory workingDirectory;
     SaxComm comm;
     frmMain mainWindow(comm, messageBoxes);
+    Shutdown shutdown(mainWindow, comm);
+    shutdown.catchTerminationRequests();
     mainWindow.Load();
     SettingsFileCommands settingsFile(mainWindow, fileDialogs, messageBoxes, workingDirectory);
+    SettingsUpload upload(mainWindow, settingsFile, comm, workingDirectory, messageBoxes);
+    attachRS232Settings(mainWindow, comm, messageBoxes);
     PosixSystemDirectory systemDirectory;
     PosixProcessLauncher launcher;
     PosixBrowserModule browsers(messageBoxes);
@@ -35,11 +41,6 @@ int main(int argc, char* argv[])
     PingCommand ping(mainWindow, systemDirectory, fileDialogs, launcher, messageBoxes);
     BrowserCommands browserCommands(mainWindow, workingDirectory, browsers, messageBoxes);
     AboutCommand about(mainWindow, { registry, systemDirectory, launcher, messageBoxes });
-
-    // Until the deferred shutdown is in place, Exit and closing the window end the program.
-    QObject::connect(&mainWindow, &frmMain::closeRequested, &app, &QApplication::quit);
-    QObject::connect(mainWindow.menuItem(QStringLiteral("ExitMenu")), &QAction::triggered, &app,
-        &QApplication::quit);
 
     mainWindow.show();
     return QApplication::exec();
