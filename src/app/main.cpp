@@ -21,7 +21,6 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvic"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lumo Brisk Terminal"));
 
     QtMessageBoxes messageBoxes;
     QtFileDialogs fileDialogs;
