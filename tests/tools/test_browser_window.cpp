@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -101,6 +102,9 @@ void TestBrowserWindow::historyAndTitles()
 
     // Selecting the older entry navigates to it once; the list update that follows the page
     // does not navigate again. Entering an address already listed opens it once too.
+    // The engine merges loads that follow each other closely, so the server cannot see a second
+    // navigation: count the box's selections, each of which navigates.
+    QSignalSpy selections(m_first->findChild<QComboBox*>("cboAddress"), &QComboBox::activated);
     QTest::keyClick(edit, Qt::Key_Down);
     QTRY_COMPARE_WITH_TIMEOUT(m_first->windowTitle(), "Page A", kPageTimeout);
     QCOMPARE(items(m_first), QStringList({ url("/a"), url("/b") }));
@@ -109,6 +113,7 @@ void TestBrowserWindow::historyAndTitles()
     QTest::keyClick(edit, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(m_first->windowTitle(), "Page B", kPageTimeout);
     QTest::qWait(500);
+    QCOMPARE(selections.size(), 1);
     QCOMPARE(m_requests.value("/a"), 2);
     QCOMPARE(m_requests.value("/b"), 2);
     QCOMPARE(items(m_first), QStringList({ url("/b"), url("/a") }));

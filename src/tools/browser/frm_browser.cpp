@@ -68,6 +68,9 @@ void frmBrowser::buildControls()
     // completes what is typed from it.
     cboAddress->setInsertPolicy(QComboBox::NoInsert);
     cboAddress->setCompleter(nullptr);
+    // Nor does it select the entry that matches the text when editing ends (Enter, or the focus
+    // leaving): that selection would navigate a second time after Enter.
+    QObject::disconnect(cboAddress->lineEdit(), &QLineEdit::editingFinished, cboAddress, nullptr);
     cboAddress->lineEdit()->installEventFilter(this);
     lblAddress->setBuddy(cboAddress);
 
