@@ -32,6 +32,7 @@ class TestBrowserWindow : public QObject
 
 private slots:
     void initTestCase();
+    void engineThatCannotStart();
     void historyAndTitles();
     void windowsAreIndependent();
     void resizeRule();
@@ -83,6 +84,21 @@ QWidget* TestBrowserWindow::openWindow(const QString& address)
             return window;
     }
     return nullptr;
+}
+
+void TestBrowserWindow::engineThatCannotStart()
+{
+    // Without its helper program the engine would end the process: the window says why instead.
+    qputenv("QTWEBENGINEPROCESS_PATH", "/nonexistent/QtWebEngineProcess");
+    QPointer<QWidget> window = openWindow(url("/a"));
+    qunsetenv("QTWEBENGINEPROCESS_PATH");
+    QVERIFY(window && window->isVisible());
+    QCOMPARE(m_boxes.shown,
+        QStringList { "This function requires Microsoft Internet Explorer v4.0 or "
+                      "higher to be installed" });
+    QCOMPARE(items(window), QStringList { url("/a") });
+    window->close();
+    m_boxes.shown.clear();
 }
 
 void TestBrowserWindow::historyAndTitles()
