@@ -1,5 +1,4 @@
-#include "about/frm_about.h"
-#include "main_window/frm_main.h"
+#include "app/terminal.h"
 #include "platform/browser_module_posix.h"
 #include "platform/file_dialogs_qt.h"
 #include "platform/message_boxes_qt.h"
@@ -7,40 +6,29 @@
 #include "platform/registry_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
-#include "serial_link/frm_rs232_settings.h"
-#include "serial_link/sax_comm.h"
-#include "serial_link/settings_upload.h"
-#include "serial_link/shutdown.h"
-#include "settings_file/settings_file_commands.h"
-#include "tools/browser_commands.h"
-#include "tools/ping_command.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
+    // The browser module's web engine shares its GL contexts with the application's.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvic"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelvic/zelvic.png")));
 
     QtMessageBoxes messageBoxes;
     QtFileDialogs fileDialogs;
     PosixWorkingDirectory workingDirectory;
-    SaxComm comm;
-    frmMain mainWindow(comm, messageBoxes);
-    Shutdown shutdown(mainWindow, comm);
-    shutdown.catchTerminationRequests();
-    mainWindow.Load();
-    SettingsFileCommands settingsFile(mainWindow, fileDialogs, messageBoxes, workingDirectory);
-    SettingsUpload upload(mainWindow, settingsFile, comm, workingDirectory, messageBoxes);
-    attachRS232Settings(mainWindow, comm, messageBoxes);
     PosixSystemDirectory systemDirectory;
     PosixProcessLauncher launcher;
-    PosixBrowserModule browsers(messageBoxes);
     PosixRegistry registry;
-    PingCommand ping(mainWindow, systemDirectory, fileDialogs, launcher, messageBoxes);
-    BrowserCommands browserCommands(mainWindow, workingDirectory, browsers, messageBoxes);
-    AboutCommand about(mainWindow, { registry, systemDirectory, launcher, messageBoxes });
-
-    mainWindow.show();
+    PosixBrowserModule browsers(messageBoxes);
+    Terminal terminal({ messageBoxes, fileDialogs, workingDirectory, systemDirectory, launcher,
+        registry, browsers });
+    // Signals are caught before the port opens, so that no way out leaves it open.
+    terminal.shutdown().catchTerminationRequests();
+    terminal.start();
     return QApplication::exec();
 }

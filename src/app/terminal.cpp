@@ -1,0 +1,27 @@
+#include "app/terminal.h"
+
+#include "serial_link/frm_rs232_settings.h"
+
+Terminal::Terminal(const TerminalPlatform& platform, const QProcessEnvironment& environment)
+    : m_comm(environment)
+    , m_mainWindow(m_comm, platform.messageBoxes)
+    , m_shutdown(m_mainWindow, m_comm)
+    , m_settingsFile(
+          m_mainWindow, platform.fileDialogs, platform.messageBoxes, platform.workingDirectory)
+    , m_upload(
+          m_mainWindow, m_settingsFile, m_comm, platform.workingDirectory, platform.messageBoxes)
+    , m_ping(m_mainWindow, platform.systemDirectory, platform.fileDialogs, platform.launcher,
+          platform.messageBoxes)
+    , m_browserCommands(
+          m_mainWindow, platform.workingDirectory, platform.browsers, platform.messageBoxes)
+    , m_about(m_mainWindow,
+          { platform.registry, platform.systemDirectory, platform.launcher, platform.messageBoxes })
+{
+    attachRS232Settings(m_mainWindow, m_comm, platform.messageBoxes);
+}
+
+void Terminal::start()
+{
+    m_mainWindow.Load();
+    m_mainWindow.show();
+}
