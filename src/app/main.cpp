@@ -12,8 +12,6 @@
 
 int main(int argc, char* argv[])
 {
-    // The browser module's web engine shares its GL contexts with the application's.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvic"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelvic/zelvic.png")));
