@@ -53,7 +53,10 @@ int main(int argc, char* argv[])
         u"The status page's port on 127.0.0.1 (default 80, else any free port)."_s, u"port"_s);
     const QCommandLineOption linkOption(
         u"link"_s, u"Also make a symbolic link at this path to the terminal's side."_s, u"path"_s);
-    parser.addOptions({ protocolOption, portOption, linkOption });
+    const QCommandLineOption keepOption(u"keep"_s,
+        u"Keep every file that arrives in this folder, as upload-1.ini, upload-2.ini..."_s,
+        u"folder"_s);
+    parser.addOptions({ protocolOption, portOption, linkOption, keepOption });
     parser.addPositionalArgument(u"device"_s,
         u"A serial device to listen on instead of a new pseudo-terminal."_s, u"[device]"_s);
     parser.process(app);
@@ -102,10 +105,17 @@ int main(int argc, char* argv[])
 
     QTemporaryDir folder;
     UploadReceiver receiver(*line, *protocol, folder.path());
-    QObject::connect(&receiver, &UploadReceiver::uploadEnded, [&state](const UploadReport& report) {
+    const QString keepFolder = parser.value(keepOption);
+    int arrived = 0;
+    QObject::connect(&receiver, &UploadReceiver::uploadEnded, [&](const UploadReport& report) {
         if (!report.received) {
             say(describe(report, u"failed: "_s + report.error));
             return;
+        }
+        if (!keepFolder.isEmpty()) {
+            QFile kept(u"%1/upload-%2.ini"_s.arg(keepFolder).arg(++arrived));
+            if (!kept.open(QIODevice::WriteOnly) || kept.write(report.bytes) != report.bytes.size())
+                say(u"warning: cannot keep %1: %2"_s.arg(kept.fileName(), kept.errorString()));
         }
         QString why;
         std::optional<ServerSettings> settings = parseUploadedSettings(report.bytes, &why);
