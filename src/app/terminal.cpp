@@ -2,6 +2,20 @@
 
 #include "serial_link/frm_rs232_settings.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+// Where an installed terminal keeps its help page: share/zelvic beside its bin folder.
+QString installedHelpDirectory()
+{
+    return QDir::cleanPath(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/zelvic"));
+}
+
+} // namespace
+
 Terminal::Terminal(const TerminalPlatform& platform, const QProcessEnvironment& environment)
     : m_comm(environment)
     , m_mainWindow(m_comm, platform.messageBoxes)
@@ -12,8 +26,8 @@ Terminal::Terminal(const TerminalPlatform& platform, const QProcessEnvironment& 
           m_mainWindow, m_settingsFile, m_comm, platform.workingDirectory, platform.messageBoxes)
     , m_ping(m_mainWindow, platform.systemDirectory, platform.fileDialogs, platform.launcher,
           platform.messageBoxes)
-    , m_browserCommands(
-          m_mainWindow, platform.workingDirectory, platform.browsers, platform.messageBoxes)
+    , m_browserCommands(m_mainWindow, platform.workingDirectory, platform.browsers,
+          platform.messageBoxes, installedHelpDirectory())
     , m_about(m_mainWindow,
           { platform.registry, platform.systemDirectory, platform.launcher, platform.messageBoxes })
 {

@@ -39,22 +39,19 @@ std::optional<ServerSettings> parseUploadedSettings(const QByteArray& bytes, QSt
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     // The server keeps what the file says, as it says it: no entry rules run here.
-    QHash<QString, std::variant<QString, int>> controls;
-    const Failure failure = readSettings(
-        buffer, [&controls](const SettingsAssignment& a) { controls.insert(a.control, a.value); });
-    if (failure || controls.isEmpty()) {
+    QHash<QString, QString> texts;
+    QHash<QString, int> checkValues;
+    const Failure failure = readSettings(buffer, [&](const SettingsAssignment& a) {
+        if (const auto* text = std::get_if<QString>(&a.value))
+            texts.insert(a.control, *text);
+        else
+            checkValues.insert(a.control, std::get<int>(a.value));
+    });
+    if (failure || (texts.isEmpty() && checkValues.isEmpty())) {
         *why = failure ? *failure : u"no setting in it"_s;
         return std::nullopt;
     }
-    const auto textOf = [&controls](const QString& name) {
-        const auto* text = std::get_if<QString>(&controls[name]);
-        return text ? *text : QString();
-    };
-    const auto checkValueOf = [&controls](const QString& name) {
-        // A switch the file does not name keeps the server's default: on.
-        const auto it = controls.constFind(name);
-        const int* value = it == controls.constEnd() ? nullptr : std::get_if<int>(&*it);
-        return value ? *value : 1;
-    };
-    return collectServerSettings(textOf, checkValueOf);
+    // A switch the file does not name keeps the server's default: on.
+    return collectServerSettings([&texts](const QString& name) { return texts.value(name); },
+        [&checkValues](const QString& name) { return checkValues.value(name, 1); });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class BrowserModule;
 class MessageBoxes;
 class WorkingDirectory;
@@ -10,8 +12,10 @@ class frmMain;
 class BrowserCommands
 {
 public:
+    /// installedHelp is the folder the terminal's own help page was installed in: Help Topics
+    /// opens that one when the current directory holds no help page.
     BrowserCommands(frmMain& mainWindow, WorkingDirectory& directory, BrowserModule& browsers,
-        MessageBoxes& boxes);
+        MessageBoxes& boxes, QString installedHelp = {});
 
     /// The mnuWebBrowser Click.
     void WebBrowser();
@@ -23,4 +27,5 @@ private:
     WorkingDirectory& m_directory;
     BrowserModule& m_browsers;
     MessageBoxes& m_boxes;
+    QString m_installedHelp;
 };
