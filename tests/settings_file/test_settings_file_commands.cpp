@@ -43,9 +43,18 @@ QString focusName()
     return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
 }
 
+// Text cells go into QString columns; other values as they are.
+template <typename T> auto cell(const T& value)
+{
+    if constexpr (std::is_convertible_v<const T&, const char*>)
+        return QString(value);
+    else
+        return value;
+}
+
 template <typename... Columns> void row(const char* tag, const Columns&... columns)
 {
-    (QTest::newRow(tag) << ... << columns);
+    (QTest::newRow(tag) << ... << cell(columns));
 }
 
 } // namespace
@@ -60,10 +69,8 @@ private slots:
 
     void roundTrip_data();
     void roundTrip();
-    void readsEdgeCases_data();
-    void readsEdgeCases();
-    void readFailures_data();
-    void readFailures();
+    void read_data();
+    void read();
     void writeFailures_data();
     void writeFailures();
     void writtenFilePermissions();
@@ -136,11 +143,10 @@ void TestSettingsFileCommands::roundTrip_data()
                             "txtUserName=service|txtPassword=s3=cr \"é€\"";
     row("every field", example, example);
     row("octets as numbers, FTP off",
-        QString(
-            "chkDHCP=0|txtIpAddress=007|txtIpAddress3=1|txtMacAddress=A|chkFTP=0|txtUserName=u"),
-        QString("chkDHCP=0|txtIpAddress=7|txtIpAddress2=0|txtIpAddress3=1|txtIpAddress4=0|"
-                "txtMacAddress=A|txtEmailServerAddress=0|txtEmailServerAddress2=0|"
-                "txtEmailServerAddress3=0|txtEmailServerAddress4=0|chkFTP=0"));
+        "chkDHCP=0|txtIpAddress=007|txtIpAddress3=1|txtMacAddress=A|chkFTP=0|txtUserName=u",
+        "chkDHCP=0|txtIpAddress=7|txtIpAddress2=0|txtIpAddress3=1|txtIpAddress4=0|"
+        "txtMacAddress=A|txtEmailServerAddress=0|txtEmailServerAddress2=0|"
+        "txtEmailServerAddress3=0|txtEmailServerAddress4=0|chkFTP=0");
 }
 
 void TestSettingsFileCommands::roundTrip()
@@ -164,95 +170,78 @@ void TestSettingsFileCommands::roundTrip()
     QCOMPARE(focusName(), "chkDHCP");
 }
 
-void TestSettingsFileCommands::readsEdgeCases_data()
+void TestSettingsFileCommands::read_data()
 {
+    QTest::addColumn<QString>("name"); // missing.ini, folder, locked.ini, or case.ini: the file
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("readBack");
-    row("blank line ends reading", QByteArray("[System]\r\nDHCP=0\r\n\r\nIP0=C0A8\r\n"),
-        QString("chkDHCP=0"));
-    row("leading blanks skipped", QByteArray("\r\n   \r\n\nhost=h\r\n"), QString("txtHost=h"));
-    row("comma cuts a value", QByteArray("Password=ab,cd\r\nhost=h\r\n"),
-        QString("txtHost=h|txtPassword=ab"));
-    row("comma before a line end ends reading", QByteArray("host=relay,\r\nsender=s\r\n"),
-        QString("txtHost=relay"));
-    row("key within a value", QByteArray("sender=host=x\r\n"),
-        QString("txtSenderAddress=host=x|txtHost=r=host=x"));
-    row("key found mid-item", QByteArray("DHCP=0\nxIP0=C0A8\n"),
-        QString("chkDHCP=0|txtIpAddress=0|txtIpAddress2=10"));
-    row("keys in another case", QByteArray("dhcp=0\r\nip0=C0A8\r\nHost=x\r\n"), QString());
-    row("short and odd hex slices",
-        QByteArray("DHCP=0\rIP0=C\rIP1=1GG1\rmaillp0= c\t0\rmaillp1=\r"),
-        QString("chkDHCP=0|txtIpAddress=12|txtIpAddress2=0|txtIpAddress3=1|txtIpAddress4=0|"
-                "txtEmailServerAddress=12|txtEmailServerAddress2=0|txtEmailServerAddress3=0|"
-                "txtEmailServerAddress4=0"));
-    row("MAC letters through the entry rules", QByteArray("MAC0=1a2B\r\nMAC1=a\r\nMAC2=a0fff\r\n"),
-        QString("txtMacAddress=1A|txtMacAddress2=2B|txtMacAddress3=A|txtMacAddress5=a0|"
-                "txtMacAddress6=fF"));
-    row("spaces and quotes", QByteArray("   sender=  a \"b\"  \r\n"),
-        QString("txtSenderAddress=  a \"b\"  "));
-    row("later item wins", QByteArray("host=a,host=b,FTP=0,FTP=1\r\n"), QString("txtHost=b"));
-    row("address while DHCP on", QByteArray("IP0=C0A8\r\nIP1=0114\r\n"),
-        QString("txtIpAddress=192|txtIpAddress2=168|txtIpAddress3=1|txtIpAddress4=20"));
-    row("Windows-1252", QByteArray("sender=\xE9\x80\x81\r\n"),
-        QString("txtSenderAddress=é€") + QChar(0x81));
-    row("NUL and binary bytes", QByteArray("host=a") + '\0' + "b\r\n\x01\xFF\r\n,\r\nFTP=0",
-        QString("txtHost=a") + QChar(0) + "b");
-    row("line of several MB", "Password=" + QByteArray(5 * 1024 * 1024, 'p') + "\r\nhost=h",
+    QTest::addColumn<QString>("message"); // empty: read without failure
+    const auto read = [](const char* tag, const QByteArray& file, const QString& readBack) {
+        QTest::newRow(tag) << "case.ini" << file << readBack << QString();
+    };
+    const auto fails = [](const char* tag, const QString& name, const QString& message) {
+        QTest::newRow(tag) << name << QByteArray() << QString() << message;
+    };
+    read("blank line ends reading", "[System]\r\nDHCP=0\r\n\r\nIP0=C0A8\r\n", "chkDHCP=0");
+    read("leading blanks skipped, the rest kept", "\r\n   \r\n\n   sender=  a \"b\"  \r\n",
+        "txtSenderAddress=  a \"b\"  ");
+    read("comma cuts a value", "Password=ab,cd\r\nhost=h\r\n", "txtHost=h|txtPassword=ab");
+    read("comma before a line end ends reading", "host=relay,\r\nsender=s\r\n", "txtHost=relay");
+    read("key within a value", "sender=host=x\r\n", "txtSenderAddress=host=x|txtHost=r=host=x");
+    read("key found mid-item", "DHCP=0\nxIP0=C0A8\n", "chkDHCP=0|txtIpAddress=0|txtIpAddress2=10");
+    read("keys in another case", "dhcp=0\r\nip0=C0A8\r\nHost=x\r\n", "");
+    read("short and odd hex slices", "DHCP=0\rIP0=C\rIP1=1GG1\rmaillp0= c\t0\rmaillp1=\r",
+        "chkDHCP=0|txtIpAddress=12|txtIpAddress2=0|txtIpAddress3=1|txtIpAddress4=0|"
+        "txtEmailServerAddress=12|txtEmailServerAddress2=0|txtEmailServerAddress3=0|"
+        "txtEmailServerAddress4=0");
+    read("MAC letters through the entry rules", "MAC0=1a2B\r\nMAC1=a\r\nMAC2=a0fff\r\n",
+        "txtMacAddress=1A|txtMacAddress2=2B|txtMacAddress3=A|txtMacAddress5=a0|"
+        "txtMacAddress6=fF");
+    read("later item wins", "host=a,host=b,FTP=0,FTP=1\r\n", "txtHost=b");
+    read("address while DHCP on", "IP0=C0A8\r\nIP1=0114\r\n",
+        "txtIpAddress=192|txtIpAddress2=168|txtIpAddress3=1|txtIpAddress4=20");
+    read("Windows-1252", "sender=\xE9\x80\x81\r\n", "txtSenderAddress=é€" + QString(QChar(0x81)));
+    read("NUL and binary bytes", QByteArray("host=a") + '\0' + "b\r\n\x01\xFF\r\n,\r\nFTP=0",
+        "txtHost=a" + QString(QChar(0)) + "b");
+    read("line of several MB", "Password=" + QByteArray(5 * 1024 * 1024, 'p') + "\r\nhost=h",
         "txtHost=h|txtPassword=" + QString(32767, 'p'));
-    row("only blank lines", QByteArray("\r\n\r\n"), QString());
+    read("only blank lines", "\r\n\r\n", "");
+    fails("empty file", "case.ini", "The settings file is empty.");
+    fails("no such file", "missing.ini", "No such file or directory");
+    fails("a folder", "folder", "file to open is a directory");
+    fails("unreadable", "locked.ini", "Permission denied");
 }
 
-void TestSettingsFileCommands::readsEdgeCases()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, readBack);
-    QFile out(path("case.ini"));
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
-    out.close();
-    focusOnHost();
-    QVERIFY(m_commands->ReadSettingsFile(out.fileName()));
-    QCOMPARE(fields(), readBack);
-    QCOMPARE(m_boxes.shown, QStringList());
-    QCOMPARE(focusName(), "chkDHCP");
-}
-
-void TestSettingsFileCommands::readFailures_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("message");
-    row("empty file", QString("empty.ini"), QString("The settings file is empty."));
-    row("no such file", QString("missing.ini"), QString("No such file or directory"));
-    row("a folder", QString("folder"), QString("file to open is a directory"));
-    row("unreadable", QString("locked.ini"), QString("Permission denied"));
-}
-
-void TestSettingsFileCommands::readFailures()
+void TestSettingsFileCommands::read()
 {
     QFETCH(QString, name);
+    QFETCH(QByteArray, file);
     QFETCH(QString, message);
     if (name == "locked.ini" && geteuid() == 0)
         QSKIP("root reads a file whatever its permissions");
-    QFile(path("empty.ini")).open(QIODevice::WriteOnly);
-    QDir(m_dir->path()).mkdir("folder");
-    QFile locked(path("locked.ini"));
-    QVERIFY(locked.open(QIODevice::WriteOnly) && locked.write("DHCP=0\r\n") > 0);
-    locked.setPermissions({});
+    QFile out(path(name));
+    if (name == "folder")
+        QVERIFY(QDir(m_dir->path()).mkdir(name));
+    else if (name != "missing.ini")
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    if (name == "locked.ini")
+        out.setPermissions({});
     focusOnHost();
-    QVERIFY(!m_commands->ReadSettingsFile(path(name)));
-    QCOMPARE(m_boxes.shown, QStringList { message });
-    QCOMPARE(fields(), QString());
-    QCOMPARE(focusName(), "txtHost");
+    QCOMPARE(m_commands->ReadSettingsFile(out.fileName()), message.isEmpty());
+    QTEST(fields(), "readBack");
+    QCOMPARE(m_boxes.shown, message.isEmpty() ? QStringList() : QStringList { message });
+    QCOMPARE(focusName(), message.isEmpty() ? "chkDHCP" : "txtHost");
 }
 
 void TestSettingsFileCommands::writeFailures_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("message");
-    row("folder does not exist", QString("missing/server.ini"),
-        QString("No such file or directory"));
-    row("read-only folder", QString("readonly/server.ini"), QString("Permission denied"));
-    row("disk full mid-write", QString("limited/server.ini"), QString("File too large"));
-    row("a folder in the way", QString("limited"), QString("Filename refers to a directory"));
+    row("folder does not exist", "missing/server.ini", "No such file or directory");
+    row("read-only folder", "readonly/server.ini", "Permission denied");
+    row("disk full mid-write", "limited/server.ini", "File too large");
+    row("a folder in the way", "limited", "Filename refers to a directory");
 }
 
 void TestSettingsFileCommands::writeFailures()
@@ -319,16 +308,12 @@ void TestSettingsFileCommands::openAndSave_data()
     QTest::addColumn<QString>("answer"); // empty: Cancel
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("workingFolder"); // empty: unchanged
-    const QString none;
     const QString missing = "No such file or directory";
-    row("cancel Open", QString("ReadFile"), none, none, none);
-    row("cancel Save", QString("WriteFile"), none, none, none);
-    row("Open a name that does not exist", QString("ReadFile"), QString("new.ini"), missing,
-        QString("."));
-    row("Save without extension elsewhere", QString("WriteFile"), QString("sub/config"), none,
-        QString("sub"));
-    row("Save where no file can be made", QString("WriteFile"), QString("missing/server.ini"),
-        missing, none);
+    row("cancel Open", "ReadFile", "", "", "");
+    row("cancel Save", "WriteFile", "", "", "");
+    row("Open a name that does not exist", "ReadFile", "new.ini", missing, ".");
+    row("Save without extension elsewhere", "WriteFile", "sub/config", "", "sub");
+    row("Save where no file can be made", "WriteFile", "missing/server.ini", missing, "");
 }
 
 void TestSettingsFileCommands::openAndSave()
@@ -365,9 +350,9 @@ void TestSettingsFileCommands::openThenSaveFixtures_data()
 {
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("saved");
-    row("written on the original platform", QString("original.ini"), QString("original.ini"));
-    row("odd but readable", QString("odd.ini"), QString("odd.saved.ini"));
-    row("binary", QString("binary.ini"), QString("binary.saved.ini"));
+    row("written on the original platform", "original.ini", "original.ini");
+    row("odd but readable", "odd.ini", "odd.saved.ini");
+    row("binary", "binary.ini", "binary.saved.ini");
 }
 
 void TestSettingsFileCommands::openThenSaveFixtures()
@@ -386,9 +371,9 @@ void TestSettingsFileCommands::qtFileDialogs_data()
 {
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("typed"); // empty: Cancel
-    row("Open takes a name that does not exist", true, QString("new.ini"));
-    row("Save replaces without asking", false, QString("old.ini"));
-    row("Cancel", true, QString());
+    row("Open takes a name that does not exist", true, "new.ini");
+    row("Save replaces without asking", false, "old.ini");
+    row("Cancel", true, "");
 }
 
 void TestSettingsFileCommands::qtFileDialogs()
