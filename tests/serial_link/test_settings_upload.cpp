@@ -32,32 +32,24 @@ void TestSettingsUpload::write_data()
     QTest::addColumn<QStringList>("messages"); // a part of each message shown, in order
     QTest::addColumn<QString>("sent"); // empty: nothing is sent
 
-    QTest::newRow("first Write: Save, then the chosen folder's server.ini")
-        << ""
-        << "~/chosen/server.ini"
-        << "~/work" << true << "~/chosen/server.ini" << QStringList {} << "~/chosen/server.ini";
-    QTest::newRow("Save cancelled: the working folder's server.ini all the same")
-        << ""
-        << ""
-        << "~/work" << true << "" << QStringList {} << "~/work/server.ini";
-    QTest::newRow("another file is written, server.ini is sent")
-        << "~/mine.ini"
-        << ""
-        << "~/work" << true << "~/mine.ini" << QStringList {} << "~/work/server.ini";
-    QTest::newRow("failed write, then the server.ini from before")
-        << "~/missing/mine.ini"
-        << ""
-        << "~/work" << true << "" << QStringList { "", "Unable to write file" }
-        << "~/work/server.ini";
-    QTest::newRow("port closed: written, not sent")
-        << "~/mine.ini"
-        << ""
-        << "~/work" << false << "~/mine.ini" << QStringList { "Serial port is closed" } << "";
-    QTest::newRow("working folder at the root: two separators, passed on")
-        << "~/mine.ini"
-        << ""
-        << "/" << true << "~/mine.ini" << QStringList { "\"//server.ini\", does not exist" }
-        << "//server.ini";
+    const auto row = [](const char* tag, const char* currentFile, const char* saveAnswer,
+                         const char* workingFolder, bool portOpen, const char* written,
+                         const QStringList& messages, const char* sent) {
+        QTest::newRow(tag) << QString(currentFile) << QString(saveAnswer) << QString(workingFolder)
+                           << portOpen << QString(written) << messages << QString(sent);
+    };
+    row("first Write: Save, then the chosen folder's server.ini", "", "~/chosen/server.ini",
+        "~/work", true, "~/chosen/server.ini", {}, "~/chosen/server.ini");
+    row("Save cancelled: the working folder's server.ini all the same", "", "", "~/work", true, "",
+        {}, "~/work/server.ini");
+    row("another file is written, server.ini is sent", "~/mine.ini", "", "~/work", true,
+        "~/mine.ini", {}, "~/work/server.ini");
+    row("failed write, then the server.ini from before", "~/missing/mine.ini", "", "~/work", true,
+        "", { "", "Unable to write file" }, "~/work/server.ini");
+    row("port closed: written, not sent", "~/mine.ini", "", "~/work", false, "~/mine.ini",
+        { "Serial port is closed" }, "");
+    row("working folder at the root: two separators, passed on", "~/mine.ini", "", "/", true,
+        "~/mine.ini", { "\"//server.ini\", does not exist" }, "//server.ini");
 }
 
 void TestSettingsUpload::write()
