@@ -30,9 +30,8 @@ namespace {
 qint64 nowMs()
 {
     // CLOCK_MONOTONIC, shared by the test and its child.
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void say(const QString& key, const QString& value)
