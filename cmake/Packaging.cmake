@@ -13,8 +13,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zelvic developers <dev@zelvic.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt finds its desktop (xcb) platform plugin in this package.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The simulator receives with lrzsz; Ping runs the system's ping in a terminal window.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "lrzsz, iputils-ping, xterm | x-terminal-emulator")
 include(CPack)

@@ -6,8 +6,9 @@ ZELVIC_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # What building the terminal needs.
 ZELVIC_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
     qt6-httpserver-dev qt6-websockets-dev libgl-dev libxcb1-dev libxcb-damage0-dev)
-# What the terminal's tools use when it runs: a terminal window for Ping, and the ping program.
-ZELVIC_RUN_PACKAGES=(xterm iputils-ping)
+# What the terminal's tools use when it runs: a terminal window for Ping, and the ping program;
+# and the receivers of the simulated server.
+ZELVIC_RUN_PACKAGES=(xterm iputils-ping lrzsz)
 # What the tests need besides: pseudo-terminal pairs, real transfer peers, a virtual X server.
 ZELVIC_TEST_PACKAGES=(socat lrzsz xvfb xdotool)
 
