@@ -2,6 +2,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_launcher.h"
 #include "fakes/fake_system_directory.h"
+#include "fakes/ip_texts.h"
 #include "main_window/frm_main.h"
 #include "platform/process_launcher_posix.h"
 #include "platform/system_directory_posix.h"
@@ -11,7 +12,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,18 +43,6 @@ private slots:
     void realStartKeepsArgumentsApart();
 
 private:
-    void setIpTexts(const QStringList& texts)
-    {
-        // Straight into the boxes, past the entry rules: the command takes whatever they hold.
-        const QStringList names { "txtIpAddress", "txtIpAddress2", "txtIpAddress3",
-            "txtIpAddress4" };
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            auto* box = m_window->findChild<QLineEdit*>(names[i]);
-            const QSignalBlocker blocker(box);
-            box->setText(texts[i]);
-        }
-    }
-
     FakeMessageBoxes m_boxes;
     SaxComm m_comm { QProcessEnvironment() };
     std::unique_ptr<frmMain> m_window;
@@ -65,10 +53,8 @@ void TestPing::directoryFromBuffer_data()
     QTest::addColumn<QString>("buffer");
     QTest::addColumn<QString>("directory"); // empty: "Error in win path"
     const QString nul(QChar(u'\0'));
-    QTest::newRow("windows") << FakeSystemDirectory::filled("C:\\WINDOWS") << "C:\\WINDOWS";
     QTest::newRow("bare drive") << FakeSystemDirectory::filled("C:") << "C:";
     QTest::newRow("one character") << FakeSystemDirectory::filled("C") << "";
-    QTest::newRow("empty") << FakeSystemDirectory::filled("") << "";
     QTest::newRow("no nul") << QString(260, u' ') << "";
     QTest::newRow("first nul ends it") << "/usr/bin" + nul + "x" + nul << "/usr/bin";
     QTest::newRow("linux") << PosixSystemDirectory().directoryBuffer() << "/usr/bin";
@@ -93,32 +79,26 @@ void TestPing::search_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("program"); // empty: nothing started
     QTest::addColumn<QString>("address");
+    const auto row = [](const char* tag, const QString& directory, const QStringList& existing,
+                         int tested, const QStringList& dialog, const QStringList& ip,
+                         const QString& message, const QString& program, const QString& address) {
+        QTest::newRow(tag) << directory << existing << tested << dialog << ip << message << program
+                           << address;
+    };
     const QString w = "C:\\WINDOWS\\ping.exe", s = "C:\\WINDOWS\\system\\ping.exe",
                   s32 = "C:\\WINDOWS\\system32\\ping.exe";
-    const QStringList ip { "192", "168", "0", "10" }, none;
-    QTest::newRow("the directory first") << "C:\\WINDOWS" << QStringList { s32, s, w } << 1 << none
-                                         << ip << "" << w << "192.168.0.10";
-    QTest::newRow("then system") << "C:\\WINDOWS" << QStringList { s32, s } << 2 << none << ip << ""
-                                 << s << "192.168.0.10";
-    QTest::newRow("then system32") << "C:\\WINDOWS" << QStringList { "C:\\WINDOWS\\PING.EXE", s32 }
-                                   << 3 << none << ip << "" << s32 << "192.168.0.10";
-    QTest::newRow("bad directory")
-        << "C" << QStringList { "C\\ping.exe" } << 0 << none << ip << "Error in win path"
-        << ""
-        << "";
-    QTest::newRow("dialog cancelled")
-        << "C:\\WINDOWS" << none << 3 << QStringList { "" } << ip << ""
-        << ""
-        << "";
-    QTest::newRow("dialog path with blanks")
-        << "C:\\WINDOWS" << none << 3 << QStringList { "/opt/my tools/ping.exe" } << ip << ""
-        << "/opt/my tools/ping.exe"
-        << "192.168.0.10";
-    QTest::newRow("empty fields") << "C:\\WINDOWS" << QStringList { w } << 1 << none
-                                  << QStringList { "", "", "", "" } << "" << w << "...";
-    QTest::newRow("odd texts unchanged")
-        << "C:\\WINDOWS" << QStringList { w } << 1 << none
-        << QStringList { "$(id)", ";ls", " 1 ", "a b" } << "" << w << "$(id).;ls. 1 .a b";
+    const QStringList ip { "192", "168", "0", "10" };
+    row("the directory first", "C:\\WINDOWS", { s32, s, w }, 1, {}, ip, "", w, "192.168.0.10");
+    row("then system", "C:\\WINDOWS", { s32, s }, 2, {}, ip, "", s, "192.168.0.10");
+    row("then system32", "C:\\WINDOWS", { "C:\\WINDOWS\\PING.EXE", s32 }, 3, {}, ip, "", s32,
+        "192.168.0.10");
+    row("bad directory", "C", { "C\\ping.exe" }, 0, {}, ip, "Error in win path", "", "");
+    row("dialog cancelled", "C:\\WINDOWS", {}, 3, { "" }, ip, "", "", "");
+    row("dialog path with blanks", "C:\\WINDOWS", {}, 3, { "/opt/my tools/ping.exe" }, ip, "",
+        "/opt/my tools/ping.exe", "192.168.0.10");
+    row("empty fields", "C:\\WINDOWS", { w }, 1, {}, { "", "", "", "" }, "", w, "...");
+    row("odd texts unchanged", "C:\\WINDOWS", { w }, 1, {}, { "$(id)", ";ls", " 1 ", "a b" }, "", w,
+        "$(id).;ls. 1 .a b");
 }
 
 void TestPing::search()
@@ -141,7 +121,7 @@ void TestPing::search()
     // A program that cannot be started leaves no trace.
     launcher.failure = QString("cannot start");
     const PingCommand ping(*m_window, system, dialogs, launcher, m_boxes);
-    setIpTexts(ip);
+    setIpTexts(*m_window, ip);
     m_window->menuItem("mnuPing")->trigger();
 
     QCOMPARE(m_boxes.shown, message.isEmpty() ? QStringList() : QStringList { message });
@@ -165,18 +145,14 @@ void TestPing::linuxExistenceTest_data()
 {
     QTest::addColumn<QString>("candidate");
     QTest::addColumn<QString>("found");
-    QTest::newRow("backslash and .exe") << "%1\\ping.exe"
-                                        << "%1/ping";
-    QTest::newRow("subfolder") << "%1\\system32\\ping.exe"
-                               << "%1/system32/ping";
-    QTest::newRow("other letter case") << "%1\\PING.EXE"
-                                       << "";
-    QTest::newRow("not executable") << "%1\\plain.exe"
-                                    << "";
-    QTest::newRow("a directory") << "%1\\system32.exe"
-                                 << "";
-    QTest::newRow("missing") << "%1\\system\\ping.exe"
-                             << "";
+    const auto row = [](const char* tag, const char* candidate, const char* found) {
+        QTest::newRow(tag) << QString(candidate) << QString(found);
+    };
+    row("separators and .exe", "%1\\system32\\ping.exe", "%1/system32/ping");
+    row("other letter case", "%1\\PING.EXE", "");
+    row("not executable", "%1\\plain.exe", "");
+    row("a directory", "%1\\system32.exe", "");
+    row("missing", "%1\\system\\ping.exe", "");
 }
 
 void TestPing::linuxExistenceTest()
@@ -209,7 +185,7 @@ void TestPing::realStartKeepsArgumentsApart()
     FakeFileDialogs dialogs;
     PosixProcessLauncher launcher({ "no-such-terminal", dir.filePath("terminal") });
     const PingCommand ping(*m_window, system, dialogs, launcher, m_boxes);
-    setIpTexts({ "$(touch " + dir.filePath("expanded") + ")", "2 3", "*", "4;x" });
+    setIpTexts(*m_window, { "$(touch " + dir.filePath("expanded") + ")", "2 3", "*", "4;x" });
     m_window->menuItem("mnuPing")->trigger();
 
     QTRY_VERIFY(QFile::exists(output));
