@@ -1,6 +1,7 @@
 #include "fakes/fake_browser_module.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_working_directory.h"
+#include "fakes/ip_texts.h"
 #include "main_window/frm_main.h"
 #include "platform/browser_module_posix.h"
 #include "serial_link/sax_comm.h"
@@ -8,7 +9,6 @@
 #include "tools/browser_commands.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,18 +31,6 @@ private slots:
     void moduleLookup();
 
 private:
-    void setIpTexts(const QStringList& texts)
-    {
-        // Straight into the boxes, past the entry rules: the command takes whatever they hold.
-        const QStringList names { "txtIpAddress", "txtIpAddress2", "txtIpAddress3",
-            "txtIpAddress4" };
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            auto* box = m_window.findChild<QLineEdit*>(names[i]);
-            const QSignalBlocker blocker(box);
-            box->setText(texts[i]);
-        }
-    }
-
     FakeMessageBoxes m_boxes;
     FakeWorkingDirectory m_directory;
     FakeBrowserModule m_browsers;
@@ -56,7 +44,6 @@ void TestBrowserCommands::serverAddress_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("address");
     QTest::newRow("address") << QStringList { "192", "168", "0", "10" } << "http://192.168.0.10";
-    QTest::newRow("empty") << QStringList { "", "", "", "" } << "http://...";
     QTest::newRow("not numbers") << QStringList { "a b", " 1", "x/", "?" } << "http://a b. 1.x/.?";
 }
 
@@ -64,7 +51,7 @@ void TestBrowserCommands::serverAddress()
 {
     QFETCH(QStringList, texts);
     QFETCH(QString, address);
-    setIpTexts(texts);
+    setIpTexts(m_window, texts);
     m_window.menuItem("mnuWebBrowser")->trigger();
     QCOMPARE(m_browsers.opened, QStringList { address });
 }
@@ -73,18 +60,13 @@ void TestBrowserCommands::helpAddress_data()
 {
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QString>("address");
-    QTest::newRow("posix") << "/home/user/zelvic"
-                           << "file:///home/user/zelvic/help.htm";
-    QTest::newRow("root") << "/"
-                          << "file:///help.htm";
-    QTest::newRow("blank") << "/home/my files"
-                           << "file:///home/my files/help.htm";
-    QTest::newRow("address characters") << "/tmp/a#1?b%"
-                                        << "file:///tmp/a%231%3Fb%25/help.htm";
-    QTest::newRow("drive") << "C:\\Tools\\Terminal"
-                           << "file:///C:\\Tools\\Terminal/help.htm";
-    QTest::newRow("drive root") << "C:\\"
-                                << "file:///C:\\/help.htm";
+    const auto row = [](const char* tag, const char* directory, const char* address) {
+        QTest::newRow(tag) << QString(directory) << QString(address);
+    };
+    row("posix", "/home/user/zelvic", "file:///home/user/zelvic/help.htm");
+    row("root", "/", "file:///help.htm");
+    row("blanks and address characters", "/tmp/my a#1?b%", "file:///tmp/my a%231%3Fb%25/help.htm");
+    row("drive root", "C:\\", "file:///C:\\/help.htm");
 }
 
 void TestBrowserCommands::helpAddress()
@@ -99,7 +81,7 @@ void TestBrowserCommands::helpAddress()
 
 void TestBrowserCommands::eachCommandOpensANewWindow()
 {
-    setIpTexts({ "", "", "", "" });
+    setIpTexts(m_window, { "", "", "", "" });
     m_directory.path = "/srv/terminal";
     m_window.menuItem("mnuWebBrowser")->trigger();
     m_window.menuItem("HelpTopicsMenu")->trigger();
