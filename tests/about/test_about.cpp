@@ -6,7 +6,6 @@
 #include "fakes/fake_system_directory.h"
 #include "main_window/frm_main.h"
 #include "platform/registry_posix.h"
-#include "platform/twips.h"
 #include "serial_link/sax_comm.h"
 
 #include <QAction>
@@ -43,7 +42,6 @@ private slots:
     void getKeyValue();
     void startSysInfo_data();
     void startSysInfo();
-    void layout();
     void oneInstanceUntilClosed_data();
     void oneInstanceUntilClosed();
 
@@ -61,18 +59,13 @@ void TestAbout::registryValueText_data()
 {
     QTest::addColumn<quint32>("type");
     QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("text"); // "none": the data has no end
+    QTest::addColumn<QString>("text");
     const QByteArray zeros(1000, '\0');
-    QTest::newRow("string") << 1u << "C:\\WINDOWS\\msinfo32.exe" + zeros
-                            << "C:\\WINDOWS\\msinfo32.exe";
     QTest::newRow("string with a zero") << 1u << QByteArray("C:\\A\0B", 6) + zeros << "C:\\A";
-    QTest::newRow("no end") << 1u << QByteArray(1024, 'x') << "none";
     QTest::newRow("number 0") << 4u << number32(0) << "&h0";
-    QTest::newRow("number below 16") << 4u << number32(0x0A) << "&hA";
     QTest::newRow("number with zero bytes") << 4u << number32(0x12003400) << "&h12003400";
     QTest::newRow("number with small bytes") << 4u << number32(0x00010203) << "&h10203";
     QTest::newRow("largest number") << 4u << number32(0xFFFFFFFF) << "&hFFFFFFFF";
-    QTest::newRow("other type") << 3u << "\x01\x02" + zeros << "caller's";
 }
 
 void TestAbout::registryValueText()
@@ -90,7 +83,6 @@ void TestAbout::getKeyValue_data()
     QTest::addColumn<bool>("failed");
     QTest::addColumn<QString>("keyVal");
     QTest::newRow("string") << "/usr/bin/tool" << true << false << "/usr/bin/tool";
-    QTest::newRow("no key") << "none" << false << false << "";
     QTest::newRow("key refused") << "refused" << false << false << "";
     QTest::newRow("no value") << "other value" << false << false << "";
     QTest::newRow("too long") << "1025" << false << false << "";
@@ -115,7 +107,7 @@ void TestAbout::getKeyValue()
         m_registry.keys[kInfoKey]["PATH"] = { 3, "\x01" };
     else if (setup.startsWith('/'))
         m_registry.setString(kInfoKey, "PATH", setup.toUtf8() + '\0');
-    else if (setup != "none")
+    else
         m_registry.setString(kInfoKey, "other value", "x");
     if (setup == "refused")
         m_registry.refused = { kInfoKey };
@@ -127,7 +119,7 @@ void TestAbout::getKeyValue()
     QCOMPARE(result.failure.has_value(), failed);
     QCOMPARE(text, keyVal);
     QCOMPARE(m_registry.openCount, 0);
-    if (&registry == &m_registry && setup != "none")
+    if (&registry == &m_registry)
         QCOMPARE(m_registry.accessRequested, 0x2003Fu);
 }
 
@@ -138,15 +130,15 @@ void TestAbout::startSysInfo_data()
     QTest::addColumn<bool>("startFails");
     QTest::addColumn<QString>("started"); // "-": nothing started
     QTest::addColumn<bool>("message");
-    QTest::newRow("first entry") << QByteArray("/usr/bin/hardinfo") << true << false
-                                 << "/usr/bin/hardinfo" << false;
-    QTest::newRow("second entry with the tool")
-        << QByteArray() << true << false << "C:\\Tools\\MSINFO32.EXE" << false;
-    QTest::newRow("second entry without it") << QByteArray() << false << false << "-" << true;
-    QTest::newRow("first entry cannot start")
-        << QByteArray("/missing/tool") << false << true << "/missing/tool" << true;
-    QTest::newRow("first entry without an end")
-        << QByteArray(1024, 'x') << true << false << "-" << true;
+    const auto row = [](const char* tag, const QByteArray& path, bool folderHasTool,
+                         bool startFails, const char* started, bool message) {
+        QTest::newRow(tag) << path << folderHasTool << startFails << QString(started) << message;
+    };
+    row("first entry", "/usr/bin/hardinfo", true, false, "/usr/bin/hardinfo", false);
+    row("second entry with the tool", "", true, false, "C:\\Tools\\MSINFO32.EXE", false);
+    row("second entry without it", "", false, false, "-", true);
+    row("first entry cannot start", "/missing/tool", false, true, "/missing/tool", true);
+    row("first entry without an end", QByteArray(1024, 'x'), true, false, "-", true);
 }
 
 void TestAbout::startSysInfo()
@@ -174,25 +166,6 @@ void TestAbout::startSysInfo()
     QVERIFY(m_about->window()->isVisible());
 }
 
-void TestAbout::layout()
-{
-    m_about->About();
-    frmAbout* about = m_about->window();
-    const auto rect = [about](int l, int t, int w, int h) { return twipsRect(*about, l, t, w, h); };
-    const auto geometry
-        = [about](const char* name) { return about->findChild<QWidget*>(name)->geometry(); };
-    QCOMPARE(about->windowTitle(), "About Lumo Brisk Terminal");
-    QCOMPARE(about->minimumSize(), rect(0, 0, 5865, 3630).size());
-    QCOMPARE(about->maximumSize(), about->minimumSize());
-    QCOMPARE(about->findChild<QLabel*>("lblTitle")->text(), "Lumo Brisk Terminal");
-    QCOMPARE(about->findChild<QLabel*>("lblVersion")->text(), "Version 1.0.9");
-    QCOMPARE(geometry("lblVersion"), rect(1050, 780, 4092, 225));
-    QCOMPARE(geometry("picIcon"), rect(240, 240, 540, 540));
-    QCOMPARE(geometry("cmdOK"), rect(4245, 2625, 1467, 345));
-    QCOMPARE(geometry("cmdSysInfo"), rect(4260, 3075, 1452, 345));
-    QCOMPARE(geometry("Line1").topLeft(), rect(225, 2430, 0, 0).topLeft());
-}
-
 void TestAbout::oneInstanceUntilClosed_data()
 {
     QTest::addColumn<int>("key"); // 0: the OK button
@@ -207,6 +180,7 @@ void TestAbout::oneInstanceUntilClosed()
     m_window->menuItem("AboutMenu")->trigger();
     QPointer<frmAbout> about = m_about->window();
     QVERIFY(QTest::qWaitForWindowExposed(about));
+    QCOMPARE(about->windowTitle(), "About Lumo Brisk Terminal");
     about->findChild<QLabel*>("lblVersion")->setText("changed");
     m_window->menuItem("AboutMenu")->trigger();
     QCOMPARE(m_window->findChildren<frmAbout*>(), QList<frmAbout*> { about });
