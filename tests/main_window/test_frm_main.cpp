@@ -40,12 +40,6 @@ QString focusName()
     return w ? w->objectName() : QString();
 }
 
-void typeKeys(const QString& keys)
-{
-    for (QChar c : keys)
-        QTest::keyClicks(QApplication::focusWidget(), QString(c));
-}
-
 } // namespace
 
 class TestFrmMain : public QObject
@@ -63,14 +57,8 @@ private slots:
     void tabFromDhcpSkipsTheDisabledIpRow();
     void enterDoesNotPressWrite();
 
-    void typing_data();
-    void typing();
-    void typingIntoAFullBox_data();
-    void typingIntoAFullBox();
-    void deleting_data();
-    void deleting();
-    void lastBoxNeverMovesTheFocus_data();
-    void lastBoxNeverMovesTheFocus();
+    void editing_data();
+    void editing();
     void textSetByCode_data();
     void textSetByCode();
     void completeByteBeforeADisabledBoxKeepsTheFocus();
@@ -83,7 +71,6 @@ private slots:
 private:
     QLineEdit* box(const QString& name) const { return m_window->findChild<QLineEdit*>(name); }
     QWidget* widget(const QString& name) const { return m_window->findChild<QWidget*>(name); }
-    void focusAtEnd(const QString& name, const QString& text);
 
     FakeMessageBoxes m_boxes;
     std::unique_ptr<SaxComm> m_comm;
@@ -103,16 +90,6 @@ void TestFrmMain::cleanup()
     m_window.reset();
     m_comm.reset();
     m_boxes.shown.clear();
-}
-
-void TestFrmMain::focusAtEnd(const QString& name, const QString& text)
-{
-    // Fill the box without the rules moving the focus, then put the caret at the end.
-    QLineEdit* b = box(name);
-    const QSignalBlocker blocker(b);
-    b->setText(text);
-    b->setFocus();
-    b->setCursorPosition(static_cast<int>(text.size()));
 }
 
 void TestFrmMain::startsInItsInitialState()
@@ -145,34 +122,18 @@ void TestFrmMain::layoutAtDesignPositions_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QRect>("geometry");
 
-    QTest::newRow("Frame1") << "Frame1"
-                            << "WEB Server Setup" << QRect(8, 16, 321, 113);
-    QTest::newRow("chkDHCP") << "chkDHCP"
-                             << "DHCP enable" << QRect(24, 24, 105, 25);
-    QTest::newRow("lblIPAddress") << "lblIPAddress"
-                                  << "IP Address" << QRect(24, 56, 65, 19);
-    QTest::newRow("txtIpAddress4") << "txtIpAddress4"
-                                   << "" << QRect(232, 56, 25, 19);
-    QTest::newRow("lblMACAddress") << "lblMACAddress"
-                                   << "MAC Address (Hex)" << QRect(24, 80, 105, 19);
-    QTest::newRow("txtMacAddress6") << "txtMacAddress6"
-                                    << "" << QRect(280, 80, 25, 19);
-    QTest::newRow("Frame2") << "Frame2"
-                            << "Email Setup" << QRect(8, 136, 321, 129);
-    QTest::newRow("Label5") << "Label5"
-                            << "Receiver Address" << QRect(24, 48, 113, 19);
-    QTest::newRow("txtHost") << "txtHost"
-                             << "" << QRect(160, 72, 145, 19);
-    QTest::newRow("Label6") << "Label6"
-                            << "Email server IP address" << QRect(24, 96, 113, 19);
-    QTest::newRow("txtEmailServerAddress2") << "txtEmailServerAddress2"
-                                            << "" << QRect(184, 96, 25, 19);
-    QTest::newRow("Frame3") << "Frame3"
-                            << "FTP Setup" << QRect(8, 272, 321, 113);
-    QTest::newRow("txtPassword") << "txtPassword"
-                                 << "" << QRect(160, 80, 145, 19);
-    QTest::newRow("cmdWrite") << "cmdWrite"
-                              << "Write" << QRect(224, 392, 81, 33);
+    const auto add = [](const char* name, const char* caption, QRect geometry) {
+        QTest::newRow(name) << name << caption << geometry;
+    };
+    add("Frame1", "WEB Server Setup", { 8, 16, 321, 113 });
+    add("chkDHCP", "DHCP enable", { 24, 24, 105, 25 });
+    add("lblMACAddress", "MAC Address (Hex)", { 24, 80, 105, 19 });
+    add("txtMacAddress6", "", { 280, 80, 25, 19 });
+    add("Frame2", "Email Setup", { 8, 136, 321, 129 });
+    add("Label6", "Email server IP address", { 24, 96, 113, 19 });
+    add("txtEmailServerAddress2", "", { 184, 96, 25, 19 });
+    add("txtPassword", "", { 160, 80, 145, 19 });
+    add("cmdWrite", "Write", { 224, 392, 81, 33 });
 }
 
 void TestFrmMain::layoutAtDesignPositions()
@@ -242,180 +203,75 @@ void TestFrmMain::enterDoesNotPressWrite()
     QCOMPARE(clicked.count(), 0);
 }
 
-void TestFrmMain::typing_data()
+void TestFrmMain::editing_data()
 {
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QStringList>("row");
-    QTest::addColumn<QString>("focus");
-
-    QTest::newRow("25") << "txtIpAddress"
-                        << "25" << QStringList { "25", "", "", "" } << "txtIpAddress";
-    QTest::newRow("26") << "txtIpAddress"
-                        << "26" << QStringList { "26", "", "", "" } << "txtIpAddress2";
-    QTest::newRow("99") << "txtEmailServerAddress"
-                        << "99" << QStringList { "99", "", "", "" } << "txtEmailServerAddress2";
-    QTest::newRow("000") << "txtIpAddress"
-                         << "000" << QStringList { "000", "", "", "" } << "txtIpAddress2";
-    QTest::newRow("01") << "txtIpAddress"
-                        << "01" << QStringList { "01", "", "", "" } << "txtIpAddress";
-    QTest::newRow("256") << "txtIpAddress"
-                         << "256" << QStringList { "25", "", "", "" } << "txtIpAddress";
-    QTest::newRow("3x") << "txtIpAddress"
-                        << "3x" << QStringList { "3", "", "", "" } << "txtIpAddress";
-    QTest::newRow("1921681") << "txtIpAddress"
-                             << "1921681" << QStringList { "192", "168", "1", "" }
-                             << "txtIpAddress3";
-    QTest::newRow("whole IP") << "txtIpAddress"
-                              << "192168100200" << QStringList { "192", "168", "100", "200" }
-                              << "txtIpAddress4";
-    QTest::newRow("whole mail IP")
-        << "txtEmailServerAddress"
-        << "10001255" << QStringList { "100", "012", "55", "" } << "txtEmailServerAddress4";
-    QTest::newRow("a") << "txtMacAddress"
-                       << "a" << QStringList { "A", "", "", "", "", "" } << "txtMacAddress";
-    QTest::newRow("ab") << "txtMacAddress"
-                        << "ab" << QStringList { "AB", "", "", "", "", "" } << "txtMacAddress2";
-    QTest::newRow("1g") << "txtMacAddress"
-                        << "1g" << QStringList { "1", "", "", "", "", "" } << "txtMacAddress";
-    QTest::newRow("123456") << "txtMacAddress"
-                            << "123456" << QStringList { "12", "34", "56", "", "", "" }
-                            << "txtMacAddress4";
-    QTest::newRow("whole MAC") << "txtMacAddress"
-                               << "00e04c6801fa"
-                               << QStringList { "00", "E0", "4C", "68", "01", "FA" }
-                               << "txtMacAddress6";
-}
-
-void TestFrmMain::typing()
-{
-    QFETCH(QString, first);
-    QFETCH(QString, keys);
-    QFETCH(QStringList, row);
-    QFETCH(QString, focus);
-    m_window->setCheckValue("chkDHCP", 0);
-    box(first)->setFocus();
-    typeKeys(keys);
-    QStringList texts;
-    for (const QString& name : rowOf(first))
-        texts << box(name)->text();
-    QCOMPARE(texts, row);
-    QCOMPARE(focusName(), focus);
-    QCOMPARE(box(focus)->cursorPosition(), box(focus)->text().size());
-}
-
-void TestFrmMain::typingIntoAFullBox_data()
-{
+    // The box is filled with "before" (no rule run), the caret set, then the keys typed one by
+    // one into whichever box has the focus; \b is Backspace.
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("before");
     QTest::addColumn<int>("caret");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<bool>("movesOn");
-
-    QTest::newRow("255 then 7") << "txtIpAddress"
-                                << "255" << 3 << "7"
-                                << "255" << true;
-    QTest::newRow("26 then x") << "txtIpAddress2"
-                               << "26" << 2 << "x"
-                               << "26" << true;
-    QTest::newRow("25 then x") << "txtEmailServerAddress"
-                               << "25" << 2 << "x"
-                               << "25" << false;
-    QTest::newRow("AB then C") << "txtMacAddress3"
-                               << "AB" << 2 << "C"
-                               << "AB" << true;
-    QTest::newRow("1 in front of 255") << "txtIpAddress"
-                                       << "255" << 0 << "1"
-                                       << "125" << true;
-    QTest::newRow("C in front of AB") << "txtMacAddress"
-                                      << "AB" << 0 << "C"
-                                      << "CA" << true;
-    QTest::newRow("x in the middle") << "txtIpAddress"
-                                     << "12" << 1 << "x"
-                                     << "1x2" << true;
-    QTest::newRow("c in front of 1") << "txtMacAddress"
-                                     << "1" << 0 << "c"
-                                     << "c1" << true;
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<QString>("focus");
+    const auto add = [](const char* tag, const char* name, const char* before, int caret,
+                         const char* keys, const QStringList& row, const char* focus) {
+        QTest::newRow(tag) << name << before << caret << keys << row << focus;
+    };
+    const char* ip = "txtIpAddress";
+    const char* mac = "txtMacAddress";
+    add("25 stays", ip, "", 0, "25", { "25", "", "", "" }, ip);
+    add("26 moves on", ip, "", 0, "26", { "26", "", "", "" }, "txtIpAddress2");
+    add("256 cut to 25", ip, "", 0, "256", { "25", "", "", "" }, ip);
+    add("1921681", ip, "", 0, "1921681", { "192", "168", "1", "" }, "txtIpAddress3");
+    add("whole IP", ip, "", 0, "192168100200", { "192", "168", "100", "200" }, "txtIpAddress4");
+    add("whole mail IP", "txtEmailServerAddress", "", 0, "10001255", { "100", "012", "55", "" },
+        "txtEmailServerAddress4");
+    add("ab", mac, "", 0, "ab", { "AB", "", "", "", "", "" }, "txtMacAddress2");
+    add("1g", mac, "", 0, "1g", { "1", "", "", "", "", "" }, mac);
+    add("whole MAC", mac, "", 0, "00e04c6801fa", { "00", "E0", "4C", "68", "01", "FA" },
+        "txtMacAddress6");
+    add("255 then 7", ip, "255", 3, "7", { "255", "", "", "" }, "txtIpAddress2");
+    add("25 then x", ip, "25", 2, "x", { "25", "", "", "" }, ip);
+    add("AB then C", "txtMacAddress3", "AB", 2, "C", { "", "", "AB", "", "", "" },
+        "txtMacAddress4");
+    add("1 in front of 255", ip, "255", 0, "1", { "125", "", "", "" }, "txtIpAddress2");
+    add("C in front of AB", mac, "AB", 0, "C", { "CA", "", "", "", "", "" }, "txtMacAddress2");
+    add("x in the middle", ip, "12", 1, "x", { "1x2", "", "", "" }, "txtIpAddress2");
+    add("deleting the 2 of 192", ip, "192", 3, "\b", { "19", "", "", "" }, ip);
+    add("deleting the 1 of 192", ip, "192", 1, "\b", { "92", "", "", "" }, "txtIpAddress2");
+    add("deleting the last digit", ip, "5", 1, "\b", { "", "", "", "" }, ip);
+    add("last IP box", "txtIpAddress4", "", 0, "2557", { "", "", "", "255" }, "txtIpAddress4");
+    add("last MAC box", "txtMacAddress6", "", 0, "abc", { "", "", "", "", "", "AB" },
+        "txtMacAddress6");
 }
 
-void TestFrmMain::typingIntoAFullBox()
+void TestFrmMain::editing()
 {
     QFETCH(QString, name);
     QFETCH(QString, before);
     QFETCH(int, caret);
-    QFETCH(QString, key);
-    QFETCH(QString, after);
-    QFETCH(bool, movesOn);
-    m_window->setCheckValue("chkDHCP", 0);
-    focusAtEnd(name, before);
-    box(name)->setCursorPosition(caret);
-    typeKeys(key);
-    QCOMPARE(box(name)->text(), after);
-    QCOMPARE(box(name)->cursorPosition(), after.size());
-    const QStringList row = rowOf(name);
-    const QString next = row.value(row.indexOf(name) + 1);
-    QCOMPARE(focusName(), movesOn ? next : name);
-    QVERIFY(next.isEmpty() || box(next)->text().isEmpty());
-}
-
-void TestFrmMain::deleting_data()
-{
-    QTest::addColumn<int>("caret");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<QString>("focus");
-
-    QTest::newRow("the 2 of 192") << 3 << "19"
-                                  << "txtIpAddress";
-    QTest::newRow("the 1 of 192") << 1 << "92"
-                                  << "txtIpAddress2";
-}
-
-void TestFrmMain::deleting()
-{
-    QFETCH(int, caret);
-    QFETCH(QString, after);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, row);
     QFETCH(QString, focus);
     m_window->setCheckValue("chkDHCP", 0);
-    focusAtEnd("txtIpAddress", "192");
-    box("txtIpAddress")->setCursorPosition(caret);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-    QCOMPARE(box("txtIpAddress")->text(), after);
-    QCOMPARE(focusName(), focus);
-
-    focusAtEnd("txtIpAddress", "5");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-    QCOMPARE(box("txtIpAddress")->text(), QString());
-    QCOMPARE(focusName(), QStringLiteral("txtIpAddress"));
-}
-
-void TestFrmMain::lastBoxNeverMovesTheFocus_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("kept");
-
-    QTest::newRow("IP") << "txtIpAddress4"
-                        << "2557"
-                        << "255";
-    QTest::newRow("MAC") << "txtMacAddress6"
-                         << "abc"
-                         << "AB";
-    QTest::newRow("mail") << "txtEmailServerAddress4"
-                          << "99"
-                          << "99";
-}
-
-void TestFrmMain::lastBoxNeverMovesTheFocus()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, keys);
-    QFETCH(QString, kept);
-    m_window->setCheckValue("chkDHCP", 0);
+    {
+        const QSignalBlocker blocker(box(name));
+        box(name)->setText(before);
+    }
     box(name)->setFocus();
-    typeKeys(keys);
-    QCOMPARE(box(name)->text(), kept);
-    QCOMPARE(focusName(), name);
+    box(name)->setCursorPosition(caret);
+    for (QChar key : keys) {
+        if (key == u'\b')
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        else
+            QTest::keyClicks(QApplication::focusWidget(), QString(key));
+    }
+    QStringList texts;
+    for (const QString& b : rowOf(name))
+        texts << box(b)->text();
+    QCOMPARE(texts, row);
+    QCOMPARE(focusName(), focus);
+    QCOMPARE(box(name)->cursorPosition(), box(name)->text().size());
 }
 
 void TestFrmMain::textSetByCode_data()
@@ -425,58 +281,19 @@ void TestFrmMain::textSetByCode_data()
     QTest::addColumn<QString>("kept");
     QTest::addColumn<QString>("focus");
 
-    QTest::newRow("empty") << "txtEmailServerAddress"
-                           << ""
-                           << ""
-                           << "chkDHCP";
-    QTest::newRow("10") << "txtEmailServerAddress"
-                        << "10"
-                        << "10"
-                        << "chkDHCP";
-    QTest::newRow("192") << "txtEmailServerAddress"
-                         << "192"
-                         << "192"
-                         << "txtEmailServerAddress2";
-    QTest::newRow("300") << "txtIpAddress"
-                         << "300"
-                         << "30"
-                         << "txtIpAddress2";
-    QTest::newRow("999") << "txtIpAddress2"
-                         << "999"
-                         << "99"
-                         << "txtIpAddress3";
-    QTest::newRow("1234") << "txtEmailServerAddress3"
-                          << "1234"
-                          << "123"
-                          << "txtEmailServerAddress4";
-    QTest::newRow("12xyz") << "txtIpAddress"
-                           << "12xyz"
-                           << "12"
-                           << "chkDHCP";
-    QTest::newRow("0a") << "txtMacAddress"
-                        << "0a"
-                        << "0A"
-                        << "txtMacAddress2";
-    QTest::newRow("a0") << "txtMacAddress2"
-                        << "a0"
-                        << "a0"
-                        << "txtMacAddress3";
-    QTest::newRow("fff") << "txtMacAddress"
-                         << "fff"
-                         << "fF"
-                         << "txtMacAddress2";
-    QTest::newRow("ABC") << "txtMacAddress5"
-                         << "ABC"
-                         << "AB"
-                         << "txtMacAddress6";
-    QTest::newRow("0g") << "txtMacAddress"
-                        << "0g"
-                        << "0"
-                        << "chkDHCP";
-    QTest::newRow("many rejects") << "txtIpAddress"
-                                  << "7!@#$%^&*()"
-                                  << "7"
-                                  << "chkDHCP";
+    const auto add = [](const char* name, const char* text, const char* kept, const char* focus) {
+        QTest::newRow(text) << name << text << kept << focus;
+    };
+    add("txtEmailServerAddress", "", "", "chkDHCP");
+    add("txtEmailServerAddress", "10", "10", "chkDHCP");
+    add("txtEmailServerAddress", "192", "192", "txtEmailServerAddress2");
+    add("txtIpAddress", "300", "30", "txtIpAddress2");
+    add("txtEmailServerAddress3", "1234", "123", "txtEmailServerAddress4");
+    add("txtIpAddress", "12xyz", "12", "chkDHCP");
+    add("txtMacAddress2", "a0", "a0", "txtMacAddress3");
+    add("txtMacAddress", "fff", "fF", "txtMacAddress2");
+    add("txtMacAddress", "0g", "0", "chkDHCP");
+    add("txtIpAddress", "7!@#$%^&*()", "7", "chkDHCP");
 }
 
 void TestFrmMain::textSetByCode()
