@@ -9,6 +9,7 @@
 #include "tools/browser_commands.h"
 
 #include <QAction>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +29,7 @@ private slots:
     void helpAddress();
     void eachCommandOpensANewWindow();
     void moduleFailureIsReported();
+    void installedHelpStandsInForAMissingOne();
     void moduleLookup();
 
 private:
@@ -93,6 +95,26 @@ void TestBrowserCommands::eachCommandOpensANewWindow()
         QStringList(
             { "http://...", "file:///srv/terminal/help.htm", "file:///b/help.htm", "http://..." }));
     QVERIFY(m_boxes.shown.isEmpty());
+}
+
+void TestBrowserCommands::installedHelpStandsInForAMissingOne()
+{
+    QTemporaryDir current;
+    QTemporaryDir installed;
+    const auto addHelp = [](const QTemporaryDir& dir) {
+        QFile page(dir.filePath("help.htm"));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+    };
+    BrowserCommands commands(m_window, m_directory, m_browsers, m_boxes, installed.path());
+    m_directory.path = current.path();
+    commands.HelpTopics(); // neither folder has a help page: the current one stays
+    addHelp(installed);
+    commands.HelpTopics();
+    addHelp(current);
+    commands.HelpTopics();
+    QCOMPARE(m_browsers.opened,
+        QStringList({ ::helpAddress(current.path()), ::helpAddress(installed.path()),
+            ::helpAddress(current.path()) }));
 }
 
 void TestBrowserCommands::moduleFailureIsReported()
