@@ -2,12 +2,12 @@
 
 #include "about/get_key_value.h"
 #include "main_window/frm_main.h"
+#include "platform/fixed_layout.h"
 #include "platform/handler_policy.h"
 #include "platform/message_boxes.h"
 #include "platform/process_launcher.h"
 #include "platform/registry.h"
 #include "platform/system_directory.h"
-#include "platform/twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,18 +39,9 @@ protected:
     }
 };
 
-template <typename W>
-W* place(QWidget* container, const QString& name, int left, int top, int width, int height)
-{
-    auto* widget = new W(container);
-    widget->setObjectName(name);
-    widget->setGeometry(twipsRect(*container, left, top, width, height));
-    return widget;
-}
-
 QLabel* label(QWidget* container, const QString& name, int left, int top, int width, int height)
 {
-    auto* l = place<QLabel>(container, name, left, top, width, height);
+    auto* l = placeWidget<QLabel>(container, name, left, top, width, height);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setWordWrap(true);
     return l;
@@ -73,7 +64,7 @@ frmAbout::frmAbout(const AboutPlatform& platform, QWidget* parent)
 
 void frmAbout::buildControls()
 {
-    picIcon = place<QLabel>(this, QStringLiteral("picIcon"), 240, 240, 540, 540);
+    picIcon = placeWidget<QLabel>(this, QStringLiteral("picIcon"), 240, 240, 540, 540);
     const QIcon icon = QApplication::windowIcon().isNull()
         ? style()->standardIcon(QStyle::SP_ComputerIcon)
         : QApplication::windowIcon();
@@ -87,20 +78,21 @@ void frmAbout::buildControls()
     lblDescription = label(this, QStringLiteral("lblDescription"), 1050, 1125, 4092, 1170);
     lblDescription->setText(QStringLiteral("Lumo Brisk Terminal"));
 
-    auto* line = place<EtchedLine>(this, QStringLiteral("Line1"), 225, 2430, 5657 - 225, 45);
+    auto* line = placeWidget<EtchedLine>(this, QStringLiteral("Line1"), 225, 2430, 5657 - 225, 45);
     line->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     lblDisclaimer = label(this, QStringLiteral("lblDisclaimer"), 255, 2625, 3870, 825);
     lblDisclaimer->setText(
         QStringLiteral("Copyright \u00a9 The Zelvic developers. All rights reserved."));
 
-    cmdOK = place<QPushButton>(this, QStringLiteral("cmdOK"), 4245, 2625, 1467, 345);
+    cmdOK = placeWidget<QPushButton>(this, QStringLiteral("cmdOK"), 4245, 2625, 1467, 345);
     cmdOK->setText(QStringLiteral("OK"));
     cmdOK->setDefault(true);
     // Escape rejects the dialog, which closes it as OK does.
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    cmdSysInfo = place<QPushButton>(this, QStringLiteral("cmdSysInfo"), 4260, 3075, 1452, 345);
+    cmdSysInfo
+        = placeWidget<QPushButton>(this, QStringLiteral("cmdSysInfo"), 4260, 3075, 1452, 345);
     cmdSysInfo->setText(QStringLiteral("&System Info..."));
     cmdSysInfo->setAutoDefault(false);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);

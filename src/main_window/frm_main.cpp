@@ -2,14 +2,13 @@
 
 #include "main_window/address_field.h"
 #include "main_window/address_rows.h"
+#include "platform/fixed_layout.h"
 #include "platform/handler_policy.h"
-#include "platform/twips.h"
 #include "serial_link/sax_comm.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,8 +17,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
-
-#include <algorithm>
 
 namespace {
 
@@ -38,39 +35,30 @@ const QStringList kMailServerBoxes { QStringLiteral("txtEmailServerAddress"),
     QStringLiteral("txtEmailServerAddress2"), QStringLiteral("txtEmailServerAddress3"),
     QStringLiteral("txtEmailServerAddress4") };
 
-template <typename W>
-W* place(QWidget* container, const QString& name, int left, int top, int width, int height)
-{
-    auto* widget = new W(container);
-    widget->setObjectName(name);
-    widget->setGeometry(twipsRect(*container, left, top, width, height));
-    return widget;
-}
-
 QLabel* label(
     QWidget* container, const QString& name, const QString& caption, int left, int top, int width)
 {
-    auto* l = place<QLabel>(container, name, left, top, width, kBoxHeight);
+    auto* l = placeWidget<QLabel>(container, name, left, top, width, kBoxHeight);
     l->setText(caption);
     return l;
 }
 
 QLineEdit* textBox(QWidget* container, const QString& name, int left, int top, int width)
 {
-    return place<QLineEdit>(container, name, left, top, width, kBoxHeight);
+    return placeWidget<QLineEdit>(container, name, left, top, width, kBoxHeight);
 }
 
 QGroupBox* frame(
     QWidget* container, const QString& name, const QString& caption, int top, int height)
 {
-    auto* f = place<QGroupBox>(container, name, 120, top, 4815, height);
+    auto* f = placeWidget<QGroupBox>(container, name, 120, top, 4815, height);
     f->setTitle(caption);
     return f;
 }
 
 QCheckBox* checkBox(QWidget* container, const QString& name, const QString& caption)
 {
-    auto* box = place<QCheckBox>(container, name, 360, 360, 1575, 375);
+    auto* box = placeWidget<QCheckBox>(container, name, 360, 360, 1575, 375);
     box->setText(caption);
     box->setCheckState(Qt::Checked);
     return box;
@@ -100,7 +88,8 @@ frmMain::frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent)
     buildControls(client);
     buildMenus();
     setKeyboardOrder();
-    fitFontToCaptions(client);
+    const QList<QLabel*> labels = client->findChildren<QLabel*>();
+    fitFontToCaptions(client, QList<QWidget*>(labels.begin(), labels.end()));
 
     for (const AddressFieldSpec& spec : kAddressFields) {
         attachEntryRule(textBox(QString::fromLatin1(spec.name)), spec.rule,
@@ -154,7 +143,7 @@ void frmMain::buildControls(QWidget* client)
         = label(Frame3, QStringLiteral("lblPassword"), QStringLiteral("Password"), 360, 1200, 1575);
     ::textBox(Frame3, QStringLiteral("txtPassword"), 2400, 1200, 2175);
 
-    cmdWrite = place<QPushButton>(client, QStringLiteral("cmdWrite"), 3360, 5880, 1215, 495);
+    cmdWrite = placeWidget<QPushButton>(client, QStringLiteral("cmdWrite"), 3360, 5880, 1215, 495);
     cmdWrite->setText(QStringLiteral("Write"));
     cmdWrite->setToolTip(QStringLiteral("Writes current setting to the WEB server"));
     cmdWrite->setAutoDefault(false);
@@ -198,24 +187,6 @@ void frmMain::buildMenus()
                                            : menu->addSeparator();
             action->setObjectName(QString::fromLatin1(item.name));
         }
-    }
-}
-
-void frmMain::fitFontToCaptions(QWidget* client)
-{
-    // The layout is fixed in twips; where the desktop's default font is wider than the one the
-    // layout was drawn for, the captions would be cut off, so the font gives way, not the layout.
-    constexpr qreal kSmallestPointSize = 6.5;
-    const QList<QLabel*> labels = client->findChildren<QLabel*>();
-    const auto overflows = [&labels] {
-        return std::any_of(labels.begin(), labels.end(), [](const QLabel* l) {
-            return l->fontMetrics().horizontalAdvance(l->text()) > l->width();
-        });
-    };
-    QFont font = client->font();
-    while (overflows() && font.pointSizeF() > kSmallestPointSize) {
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-        client->setFont(font);
     }
 }
 

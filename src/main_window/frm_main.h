@@ -55,7 +55,6 @@ private:
     void buildControls(QWidget* client);
     void buildMenus();
     void setKeyboardOrder();
-    void fitFontToCaptions(QWidget* client);
     void DHCPSwitch();
     void FTPSwitch();
     void ClearForm();

@@ -1,8 +1,8 @@
 #include "serial_link/frm_rs232_settings.h"
 
 #include "main_window/frm_main.h"
+#include "platform/fixed_layout.h"
 #include "platform/message_boxes.h"
-#include "platform/twips.h"
 #include "serial_link/sax_comm.h"
 #include "serial_link/settings_string.h"
 
@@ -15,8 +15,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include <algorithm>
-
 namespace {
 
 constexpr int kClientWidth = 3240;
@@ -26,19 +24,10 @@ const QString kCom1 = QStringLiteral("COM1");
 const QString kCom2 = QStringLiteral("COM2");
 
 template <typename W>
-W* place(QWidget* container, const QString& name, int left, int top, int width, int height)
-{
-    auto* widget = new W(container);
-    widget->setObjectName(name);
-    widget->setGeometry(twipsRect(*container, left, top, width, height));
-    return widget;
-}
-
-template <typename W>
 W* placeWithText(QWidget* container, const QString& name, const QString& text, int left, int top,
     int width, int height)
 {
-    W* widget = place<W>(container, name, left, top, width, height);
+    W* widget = placeWidget<W>(container, name, left, top, width, height);
     widget->setText(text);
     return widget;
 }
@@ -46,7 +35,7 @@ W* placeWithText(QWidget* container, const QString& name, const QString& text, i
 QGroupBox* frame(
     QWidget* container, const QString& name, const QString& caption, int top, int height)
 {
-    auto* f = place<QGroupBox>(container, name, 120, top, 3015, height);
+    auto* f = placeWidget<QGroupBox>(container, name, 120, top, 3015, height);
     f->setTitle(caption);
     return f;
 }
@@ -86,15 +75,12 @@ frmRS232Settings::frmRS232Settings(SaxComm& comm, MessageBoxes& boxes, QWidget* 
     resize(twipsToPixels(kClientWidth, logicalDpiX()), twipsToPixels(kClientHeight, logicalDpiY()));
     setSizeGripEnabled(true);
     Load();
-    fitFontToCaptions();
+    fitCaptions();
     showLogPath();
 }
 
-void frmRS232Settings::fitFontToCaptions()
+void frmRS232Settings::fitCaptions()
 {
-    // The layout is fixed in twips; where the desktop's default font is wider than the one the
-    // layout was drawn for, the captions would be cut off, so the font gives way, not the layout.
-    constexpr qreal kSmallestPointSize = 6.5;
     QList<QWidget*> captioned;
     for (QLabel* label : findChildren<QLabel*>()) {
         if (label != lblCommSpyLog)
@@ -102,15 +88,7 @@ void frmRS232Settings::fitFontToCaptions()
     }
     for (QAbstractButton* button : findChildren<QAbstractButton*>())
         captioned.append(button);
-    const auto overflows = [&captioned] {
-        return std::ranges::any_of(
-            captioned, [](const QWidget* w) { return w->sizeHint().width() > w->width(); });
-    };
-    QFont smaller = font();
-    while (overflows() && smaller.pointSizeF() > kSmallestPointSize) {
-        smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
-        setFont(smaller);
-    }
+    fitFontToCaptions(this, captioned);
 }
 
 void frmRS232Settings::showLogPath()
@@ -129,7 +107,8 @@ void frmRS232Settings::buildControls()
         QStringLiteral("Port is closed"), 240, 360, 1575, 255);
     placeWithText<QLabel>(
         Frame1, QStringLiteral("Label2"), QStringLiteral("Select port"), 240, 840, 975, 255);
-    comPortList = place<QListWidget>(Frame1, QStringLiteral("comPortList"), 1560, 840, 1215, 450);
+    comPortList
+        = placeWidget<QListWidget>(Frame1, QStringLiteral("comPortList"), 1560, 840, 1215, 450);
     comPortList->setSelectionMode(QAbstractItemView::SingleSelection);
     placeWithText<QLabel>(
         Frame1, QStringLiteral("Label1"), QStringLiteral("Port Settings"), 240, 1440, 1095, 255);
@@ -154,7 +133,8 @@ void frmRS232Settings::buildControls()
             QString::fromUtf16(kLogBoxes[i].caption), 360, top, 1935, 255);
         m_logBoxes[i]->setEnabled(false);
     }
-    lblCommSpyLog = place<QLabel>(Frame2, QStringLiteral("lblCommSpyLog"), 120, 1980, 2775, 255);
+    lblCommSpyLog
+        = placeWidget<QLabel>(Frame2, QStringLiteral("lblCommSpyLog"), 120, 1980, 2775, 255);
 }
 
 void frmRS232Settings::setKeyboardOrder()

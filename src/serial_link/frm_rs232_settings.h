@@ -30,7 +30,7 @@ private:
     void buildControls();
     void setKeyboardOrder();
     void Load();
-    void fitFontToCaptions();
+    void fitCaptions();
     void showLogPath();
     void chkCommSpyClick();
     void cmdApplyClick();
