@@ -6,7 +6,7 @@
 enum class OctetRule { Decimal, Hex };
 
 /// One byte box of an address row, and the box the focus moves on to when its byte is complete.
-struct AddressFieldSpec
+struct AddressBoxEntry
 {
     const char* name;
     OctetRule rule;
@@ -15,7 +15,7 @@ struct AddressFieldSpec
 
 /// The fourteen address boxes in keyboard order: the server's IP address, its MAC address, and
 /// the mail server's IP address.
-inline constexpr std::array<AddressFieldSpec, 14> kAddressFields { {
+inline constexpr std::array<AddressBoxEntry, 14> kAddressFields { {
     { "txtIpAddress", OctetRule::Decimal, "txtIpAddress2" },
     { "txtIpAddress2", OctetRule::Decimal, "txtIpAddress3" },
     { "txtIpAddress3", OctetRule::Decimal, "txtIpAddress4" },

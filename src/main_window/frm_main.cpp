@@ -91,9 +91,9 @@ frmMain::frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent)
     const QList<QLabel*> labels = client->findChildren<QLabel*>();
     fitFontToCaptions(client, QList<QWidget*>(labels.begin(), labels.end()));
 
-    for (const AddressFieldSpec& spec : kAddressFields) {
-        attachEntryRule(textBox(QString::fromLatin1(spec.name)), spec.rule,
-            spec.next ? textBox(QString::fromLatin1(spec.next)) : nullptr);
+    for (const AddressBoxEntry& entry : kAddressFields) {
+        attachEntryRule(textBox(QString::fromLatin1(entry.name)), entry.rule,
+            entry.next ? textBox(QString::fromLatin1(entry.next)) : nullptr);
     }
     connect(chkDHCP, &QCheckBox::stateChanged, this, &frmMain::DHCPSwitch);
     connect(chkFTP, &QCheckBox::stateChanged, this, &frmMain::FTPSwitch);
