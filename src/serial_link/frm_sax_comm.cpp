@@ -1,5 +1,7 @@
 #include "serial_link/frm_sax_comm.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -132,6 +134,16 @@ void frmSaxComm::tick()
 
 void frmSaxComm::showQuietly()
 {
-    if (!isVisible())
-        show();
+    if (isVisible())
+        return;
+    QWidget* active = QApplication::activeWindow();
+    m_focusOwner = active != this ? active : nullptr;
+    show();
+}
+
+bool frmSaxComm::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && m_focusOwner && m_focusOwner->isVisible())
+        m_focusOwner->activateWindow();
+    return QWidget::event(event);
 }

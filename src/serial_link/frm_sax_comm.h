@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -33,6 +34,9 @@ public:
 signals:
     void cancelRequested();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void tick();
     void showQuietly();
@@ -46,6 +50,9 @@ private:
     QLabel* lblNotice = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+    // The window that had the keyboard when this one was shown: some window systems activate
+    // every window shown, and this one gives the activation straight back.
+    QPointer<QWidget> m_focusOwner;
     QElapsedTimer m_clock;
     QTimer m_tick;
     qint64 m_acknowledged = 0;

@@ -274,9 +274,11 @@ void SaxComm::portError(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError)
         return;
     log(LogSwitch::Warnings, QStringLiteral("Port %1: %2").arg(m_commPort, m_port.errorString()));
-    if (error != QSerialPort::ResourceError)
+    // A device unplugged reports a resource error; a pseudo-terminal whose other end has closed
+    // reports a read error, again and again. Either way the port is of no more use.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
+        && error != QSerialPort::WriteError)
         return;
-    // The device is gone (unplugged, or the other end of the line closed).
     if (transferRunning())
         m_sender->lineLost(QStringLiteral("port lost"));
     if (m_port.isOpen()) {

@@ -1,4 +1,5 @@
 #include "fakes/lrzsz_receiver.h"
+#include "line_simulator.h"
 #include "serial_link/transfer/transfer_sender.h"
 
 #include <QDateTime>
@@ -6,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // Each protocol against lrzsz's receivers over a pseudo-terminal, every file compared byte
@@ -42,6 +44,8 @@ class TestTransferLrzsz : public QObject
 private slots:
     void sendsToLrzsz_data();
     void sendsToLrzsz();
+    void recoversFromLineErrors_data();
+    void recoversFromLineErrors();
 };
 
 void TestTransferLrzsz::sendsToLrzsz_data()
@@ -137,6 +141,67 @@ void TestTransferLrzsz::sendsToLrzsz()
                 & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteOther)),
             int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     }
+}
+
+void TestTransferLrzsz::recoversFromLineErrors_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QStringList>("receiver");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("flipEvery");
+    QTest::addColumn<int>("dropEvery");
+    QTest::addColumn<double>("bitErrorRate");
+
+    const int z = int(TransferProtocol::Zmodem);
+    const QStringList rz { "rz", "-b", "-y" };
+    QTest::newRow("ZMODEM, a bit flipped every 1000 bytes") << z << rz << 65536 << 1000 << 0 << 0.0;
+    QTest::newRow("ZMODEM, a byte lost every 3000") << z << rz << 65536 << 0 << 3000 << 0.0;
+    QTest::newRow("ZMODEM, random bit errors") << z << rz << 65536 << 0 << 0 << 2e-5;
+    QTest::newRow("YMODEM, a bit flipped every 3000 bytes")
+        << int(TransferProtocol::Ymodem) << QStringList { "rb", "-b", "-y" } << 8000 << 3000 << 0
+        << 0.0;
+    QTest::newRow("XMODEM, a bit flipped every 3000 bytes")
+        << int(TransferProtocol::Xmodem) << QStringList { "rx", "-b", "-c", "server.ini" } << 8000
+        << 3000 << 0 << 0.0;
+}
+
+void TestTransferLrzsz::recoversFromLineErrors()
+{
+    QFETCH(int, protocol);
+    QFETCH(QStringList, receiver);
+    QFETCH(int, size);
+    QFETCH(int, flipEvery);
+    QFETCH(int, dropEvery);
+    QFETCH(double, bitErrorRate);
+
+    // A line without a speed limit, so that even what the sender drops on a ZRPOS has often
+    // gone through already.
+    LineOptions options;
+    options.baud = 0;
+    options.faults = { flipEvery, dropEvery, bitErrorRate, 3 };
+    QTemporaryDir folder;
+    LineSimulator line(options);
+    std::vector<std::string> command;
+    for (const QString& argument : receiver)
+        command.push_back(argument.toStdString());
+    QVERIFY(line.start(command, folder.path().toStdString()));
+    QSerialPort port(QString::fromStdString(line.senderDevice()));
+    QVERIFY(port.open(QIODevice::ReadWrite));
+
+    const QByteArray content = randomBytes(size);
+    std::unique_ptr<TransferSender> sender
+        = TransferSender::create(static_cast<TransferProtocol>(protocol), port,
+            { "server.ini", content, kModified, 0100644 });
+    sender->setOutputDiscarder([&port] { port.clear(QSerialPort::Output); });
+    QSignalSpy finished(sender.get(), &TransferSender::finished);
+    sender->start();
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(finished.first().at(1).toString(), QString());
+    QVERIFY(line.counters().faults > 0);
+    QVERIFY(line.waitForReceiver(10000));
+    QFile received(folder.filePath("server.ini"));
+    QVERIFY(received.open(QIODevice::ReadOnly));
+    QCOMPARE(received.readAll().left(size), content);
 }
 
 QTEST_GUILESS_MAIN(TestTransferLrzsz)

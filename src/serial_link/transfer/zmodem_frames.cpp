@@ -86,8 +86,6 @@ void Escaper::append(QByteArray& out, char byte)
     bool escape = false;
     switch (b) {
     case 0x18:
-    case 0x10:
-    case 0x90:
     case 0x11:
     case 0x91:
     case 0x13:
@@ -167,6 +165,7 @@ QList<HeaderReader::Item> HeaderReader::feed(QByteArrayView bytes)
 
 void HeaderReader::reset()
 {
+    m_noisy = false;
     m_state = State::Hunt;
     m_body.clear();
     m_escaped = false;
@@ -183,8 +182,11 @@ void HeaderReader::take(char c, QList<Item>& items)
     }
     switch (m_state) {
     case State::Hunt:
-        if (c == kPad)
+        if (c == kPad) {
             m_state = State::Pad;
+        } else if (c != kCan && !isFlowControl(c) && c != '\r' && c != '\n' && c != '\x8a') {
+            reportBad(items);
+        }
         return;
     case State::Pad:
         if (c == kDle)
@@ -207,7 +209,7 @@ void HeaderReader::take(char c, QList<Item>& items)
     case State::Hex:
         if (hexValue(c) < 0) {
             m_state = c == kPad ? State::Pad : State::Hunt;
-            items.append({ Item::Kind::BadHeader, {} });
+            reportBad(items);
             return;
         }
         m_body += c;
@@ -227,7 +229,7 @@ void HeaderReader::take(char c, QList<Item>& items)
                 m_escaped = true;
             else {
                 m_state = State::Hunt;
-                items.append({ Item::Kind::BadHeader, {} });
+                reportBad(items);
                 return;
             }
         } else if (c == kDle) {
@@ -241,6 +243,14 @@ void HeaderReader::take(char c, QList<Item>& items)
     }
 }
 
+void HeaderReader::reportBad(QList<Item>& items)
+{
+    // The rest of the same garbled header is not reported again.
+    if (!m_noisy)
+        items.append({ Item::Kind::BadHeader, {} });
+    m_noisy = true;
+}
+
 void HeaderReader::finishHex(QList<Item>& items)
 {
     QByteArray bytes;
@@ -250,9 +260,10 @@ void HeaderReader::finishHex(QList<Item>& items)
     const quint16 crc = crc16(bytes.first(5));
     if (crc >> 8 != static_cast<quint8>(bytes[5])
         || (crc & 0xFFU) != static_cast<quint8>(bytes[6])) {
-        items.append({ Item::Kind::BadHeader, {} });
+        reportBad(items);
         return;
     }
+    m_noisy = false;
     Header header;
     header.type = static_cast<quint8>(bytes[0]);
     for (int i = 0; i < 4; ++i)
@@ -277,9 +288,10 @@ void HeaderReader::finishBinary(QList<Item>& items)
             && (crc & 0xFFU) == static_cast<quint8>(m_body[6]);
     }
     if (!good) {
-        items.append({ Item::Kind::BadHeader, {} });
+        reportBad(items);
         return;
     }
+    m_noisy = false;
     Header header;
     header.type = static_cast<quint8>(m_body[0]);
     for (int i = 0; i < 4; ++i)

@@ -79,8 +79,11 @@ struct Header
     friend bool operator==(const Header&, const Header&) = default;
 };
 
-/// ZDLE escaping of the bytes that follow a binary header's indicator. It remembers the last
-/// byte put on the line, because a carriage return after '@' must be escaped too.
+/// ZDLE escaping of the bytes that follow a binary header's indicator: ZDLE itself, XON and
+/// XOFF with and without the parity bit, and a carriage return after '@', which a network may
+/// take for its command escape (so the escaper remembers the last byte it put on the line).
+/// DLE is left as it is unless the receiver asks for every control character to be escaped:
+/// receivers take it as data, and on random data escaping it would cost almost 1 % of the line.
 class Escaper
 {
 public:
@@ -110,7 +113,9 @@ QByteArray binaryHeader(const Header& header, bool crc32, Escaper& escaper);
 QByteArray dataSubpacket(QByteArrayView data, SubpacketEnd end, bool crc32, Escaper& escaper);
 
 /// Finds headers in what a receiver sends: hex and binary headers, with stray XON/XOFF and
-/// line ends between them skipped, and five CAN bytes in a row as the session's abort.
+/// line ends between them skipped, and five CAN bytes in a row as the session's abort. Other
+/// bytes between headers are what is left of a garbled header: the first of them is reported
+/// as a bad header.
 class HeaderReader
 {
 public:
@@ -129,6 +134,7 @@ private:
     enum class State { Hunt, Pad, Dle, Hex, Binary };
 
     void take(char c, QList<Item>& items);
+    void reportBad(QList<Item>& items);
     void finishHex(QList<Item>& items);
     void finishBinary(QList<Item>& items);
 
@@ -137,6 +143,7 @@ private:
     bool m_escaped = false;
     bool m_crc32 = false;
     int m_cans = 0;
+    bool m_noisy = false;
 };
 
 } // namespace zmodem

@@ -6,6 +6,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 using namespace zmodem;
@@ -13,9 +14,15 @@ using namespace zmodem;
 namespace {
 
 constexpr int kMinSubpacket = 64;
-constexpr int kMaxSubpacket = 1024;
-// Clean data, in subpackets of the current size, before the size doubles again.
+constexpr int kStartSubpacket = 1024;
+// Receivers take subpackets of up to 8 KiB.
+constexpr int kMaxSubpacket = 8192;
+// Clean data, in subpackets of the current size, before the size doubles again while the
+// line has shown no error.
 constexpr int kCleanRunToGrow = 8;
+// Under errors a subpacket of about sqrt(kErrorSizing x bytes between errors) loses least: an
+// error costs the subpacket it hits, and each subpacket costs its few bytes of framing.
+constexpr double kErrorSizing = 16;
 // The finish is a courtesy once the receiver has confirmed the file: it gets a few tries only.
 constexpr int kFinishTries = 3;
 
@@ -27,10 +34,14 @@ ZmodemSender::ZmodemSender(QIODevice& device, TransferFile file, TransferLimits 
 
 void ZmodemSender::begin()
 {
-    // Slow lines get shorter subpackets, so that an error costs less.
-    const int rate = lineRate();
-    m_maxSubpacket = rate > 0 && rate <= 240 ? 256 : rate > 0 && rate <= 480 ? 512 : kMaxSubpacket;
-    m_subpacket = m_maxSubpacket;
+    // No subpacket takes much more than two seconds of the line, so that an error costs little.
+    m_maxSubpacket = kMaxSubpacket;
+    if (const qint64 fit = qint64(lineRate()) * 5 / 2; fit > 0) {
+        m_maxSubpacket = kMinSubpacket;
+        while (m_maxSubpacket < kMaxSubpacket && 2 * m_maxSubpacket <= fit)
+            m_maxSubpacket *= 2;
+    }
+    m_subpacket = std::min(kStartSubpacket, m_maxSubpacket);
     emit protocolEvent(QStringLiteral("Asking the receiver to start"));
     if (send("rz\r"))
         sendHex(Header::withPosition(ZRQINIT, 0));
@@ -47,7 +58,7 @@ void ZmodemSender::takeInput(QByteArrayView bytes)
             fail(QStringLiteral("receiver cancelled"));
             return;
         case HeaderReader::Item::Kind::BadHeader:
-            emit protocolWarning(QStringLiteral("Garbled header from the receiver"));
+            garbledHeader();
             break;
         case HeaderReader::Item::Kind::Header:
             handle(item.header);
@@ -151,11 +162,11 @@ void ZmodemSender::receiverReady(const Header& zrinit)
     m_segment = zrinit.bytes[0] | zrinit.bytes[1] << 8;
     if (m_segment == 0 && ((flags & CANFDX) == 0 || (flags & CANOVIO) == 0))
         // No overlapped input: every subpacket waits for its acknowledgement.
-        m_segment = m_maxSubpacket;
+        m_segment = kStartSubpacket;
     if (m_segment > 0)
         m_maxSubpacket
             = static_cast<int>(std::clamp<qint64>(m_segment, kMinSubpacket, m_maxSubpacket));
-    m_subpacket = m_maxSubpacket;
+    m_subpacket = std::min(m_subpacket, m_maxSubpacket);
     emit protocolEvent(
         QStringLiteral("Receiver ready: %1%2, %3")
             .arg(m_crc32 ? QStringLiteral("CRC-32") : QStringLiteral("CRC-16"),
@@ -194,7 +205,11 @@ void ZmodemSender::resumeAt(qint64 position, bool afterError)
             return;
         }
         discardQueuedOutput();
-        m_subpacket = std::max(kMinSubpacket, m_subpacket / 2);
+        // The bytes between two errors: what got through since the last resume, and the
+        // subpacket the error hit.
+        const qint64 interval = std::max<qint64>(0, position - m_resumePos) + m_subpacket;
+        m_errorInterval = m_errorInterval == 0 ? interval : (m_errorInterval + interval) / 2;
+        m_subpacket = sizeForErrors(m_errorInterval);
         emit protocolWarning(QStringLiteral("Receiver asks for the data again from %1; queued "
                                             "output dropped, subpackets of %2 bytes")
                                  .arg(position)
@@ -203,6 +218,7 @@ void ZmodemSender::resumeAt(qint64 position, bool afterError)
         emit protocolEvent(QStringLiteral("Receiver asks for the data from %1").arg(position));
     }
     m_cleanBytes = 0;
+    m_resumePos = position;
     m_ackPos = position;
     setAcknowledged(position);
     m_sendPos = position;
@@ -246,7 +262,11 @@ void ZmodemSender::pump()
             return;
         m_sendPos = end;
         m_cleanBytes += n;
-        if (m_cleanBytes >= kCleanRunToGrow * qint64(m_subpacket) && m_subpacket < m_maxSubpacket) {
+        if (m_errorInterval > 0) {
+            // A clean run longer than the errors seen so far lets the size grow back.
+            m_subpacket = sizeForErrors(std::max(m_errorInterval, m_sendPos - m_resumePos));
+        } else if (m_cleanBytes >= kCleanRunToGrow * qint64(m_subpacket)
+            && m_subpacket < m_maxSubpacket) {
             m_subpacket *= 2;
             m_cleanBytes = 0;
         }
@@ -338,11 +358,32 @@ bool ZmodemSender::tooManyErrorsAt(qint64 position)
     return m_errorsHere > limits().retries;
 }
 
+int ZmodemSender::sizeForErrors(qint64 interval) const
+{
+    const double best = std::sqrt(kErrorSizing * double(interval));
+    int size = kMinSubpacket;
+    // The nearest power of two, on a logarithmic scale.
+    while (size < m_maxSubpacket && double(size) * 1.414 < best)
+        size *= 2;
+    return size;
+}
+
+void ZmodemSender::garbledHeader()
+{
+    emit protocolWarning(QStringLiteral("Garbled header from the receiver"));
+    if (m_stage != Stage::Sending && m_stage != Stage::AwaitSegmentAck && m_stage != Stage::AtEof)
+        return;
+    // Most likely a ZRPOS that will not come again: rather than wait the full reply time, wait
+    // as long as the line needs for what is outstanding, plus a margin for the answer.
+    const qint64 outstanding = m_sendPos - m_ackPos;
+    const qint64 drainMs = lineRate() > 0 ? outstanding * 1000 / lineRate() : 0;
+    expectReply(int(std::min<qint64>(drainMs + 500, limits().replyTimeoutMs)));
+}
+
 qint64 ZmodemSender::window() const
 {
-    qint64 bytes = 4 * qint64(m_subpacket);
-    // Little more than two seconds of the line ahead of what the receiver has confirmed.
-    if (lineRate() > 0)
-        bytes = std::min(bytes, std::max(2 * qint64(m_subpacket), 2 * qint64(lineRate())));
-    return bytes;
+    // Two subpackets ahead of what the receiver has confirmed keep the line busy; on a slow line
+    // about two seconds of it, when that is more.
+    const qint64 subpackets = (lineRate() > 0 ? 2 : 4) * qint64(m_subpacket);
+    return std::max(subpackets, 2 * qint64(lineRate()));
 }

@@ -35,6 +35,8 @@ private:
     void sendHex(const zmodem::Header& header);
     void sendEof();
     bool tooManyErrorsAt(qint64 position);
+    void garbledHeader();
+    int sizeForErrors(qint64 interval) const;
     qint64 window() const;
 
     zmodem::HeaderReader m_reader;
@@ -51,6 +53,9 @@ private:
     qint64 m_segmentStart = 0;
     qint64 m_lastAckRequest = 0;
     qint64 m_cleanBytes = 0;
+    qint64 m_resumePos = 0;
+    // Bytes between errors, on average; 0 until the first error.
+    qint64 m_errorInterval = 0;
     qint64 m_errorPos = -1;
     int m_errorsHere = 0;
     int m_tries = 0;

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "serial_link/transfer/zmodem_frames.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QList>
+
+#include <functional>
+
+/// A receiver played by the test: a device whose written bytes go to a script, which answers
+/// through reply(). Answers and bytesWritten() arrive from the event loop, as from a port.
+/// failAfter makes writing fail once that many bytes have been written, as a port that is gone.
+class ScriptedReceiver : public QIODevice
+{
+    Q_OBJECT
+
+public:
+    ScriptedReceiver();
+
+    /// Called with every chunk the sender writes.
+    std::function<void(const QByteArray& chunk)> script;
+    void reply(const QByteArray& bytes);
+
+    QByteArray written;
+    qint64 failAfter = -1;
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_input.size() + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    QByteArray m_input;
+};
+
+/// Reads what a ZMODEM sender writes: headers, and the data subpackets that follow ZFILE and
+/// ZDATA, each checked against its CRC.
+class ZmodemDecoder
+{
+public:
+    struct Event
+    {
+        enum class Kind { Header, Subpacket, BadSubpacket };
+        Kind kind = Kind::Header;
+        zmodem::Header header;
+        QByteArray data;
+        char end = 0;
+    };
+
+    explicit ZmodemDecoder(bool crc32)
+        : m_crc32(crc32)
+    { }
+    QList<Event> feed(QByteArrayView bytes);
+
+private:
+    void takeData(char c, QList<Event>& events);
+
+    bool m_crc32;
+    bool m_inData = false;
+    bool m_escaped = false;
+    char m_end = 0;
+    QByteArray m_data;
+    QByteArray m_crc;
+    zmodem::HeaderReader m_headers;
+};
