@@ -222,7 +222,7 @@ void TestSettingsFormat::readsHugeFilesPiecewise()
         file.write(block);
     file.close();
 
-    const long before = peakResidentKiB();
+    [[maybe_unused]] const long before = peakResidentKiB();
     QVERIFY(file.open(QIODevice::ReadOnly));
     Failure failure;
     const QStringList seen = readAll(file, failure);
@@ -230,7 +230,9 @@ void TestSettingsFormat::readsHugeFilesPiecewise()
     const QString cut(kMaxTextLength, 'x');
     QCOMPARE(seen, (QStringList { "txtSenderAddress=" + cut, "txtPassword=" + cut, "txtHost=h" }));
     QVERIFY2(file.pos() < stop + 128 * 1024, "read past the empty item");
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's quarantine keeps every freed read buffer resident
     QVERIFY2(peakResidentKiB() - before < 20 * 1024, "the file was held in memory");
+#endif
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFormat)
