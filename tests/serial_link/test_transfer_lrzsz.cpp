@@ -29,7 +29,9 @@ QByteArray randomBytes(int size)
 // Every byte that ZMODEM escapes, the '@' CR pairs, 0x1A and NUL among text.
 QByteArray escapeBytes()
 {
-    QByteArray bytes("text\x18\x18 \x11\x13\x91\x93\x10\x90 @\r\n\xc0\x8d @@\r\r \x1a\x00 end", 35);
+    static constexpr char kText[]
+        = "text\x18\x18 \x11\x13\x91\x93\x10\x90 @\r\n\xc0\x8d @@\r\r \x1a\x00 end";
+    QByteArray bytes(kText, sizeof kText - 1);
     for (int b = 0; b < 256; ++b)
         bytes += static_cast<char>(b);
     return bytes;
