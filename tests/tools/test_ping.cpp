@@ -34,13 +34,9 @@ private slots:
         m_window = std::make_unique<frmMain>(m_comm, m_boxes);
         m_boxes.shown.clear();
     }
-    void directoryFromBuffer_data();
-    void directoryFromBuffer();
-    void search_data();
-    void search();
-    void linuxExistenceTest_data();
-    void linuxExistenceTest();
-    void realStartKeepsArgumentsApart();
+    void ping_data();
+    void ping();
+    void linuxLookupAndRealStart();
 
 private:
     FakeMessageBoxes m_boxes;
@@ -48,75 +44,47 @@ private:
     std::unique_ptr<frmMain> m_window;
 };
 
-void TestPing::directoryFromBuffer_data()
+void TestPing::ping_data()
 {
-    QTest::addColumn<QString>("buffer");
-    QTest::addColumn<QString>("directory"); // empty: "Error in win path"
-    const QString nul(QChar(u'\0'));
-    QTest::newRow("bare drive") << FakeSystemDirectory::filled("C:") << "C:";
-    QTest::newRow("one character") << FakeSystemDirectory::filled("C") << "";
-    QTest::newRow("no nul") << QString(260, u' ') << "";
-    QTest::newRow("first nul ends it") << "/usr/bin" + nul + "x" + nul << "/usr/bin";
-    QTest::newRow("linux") << PosixSystemDirectory().directoryBuffer() << "/usr/bin";
-    QTest::newRow("linux, too long")
-        << PosixSystemDirectory(QString(260, 'd')).directoryBuffer() << "";
+    QTest::addColumn<QString>("buffer"); // the system directory buffer
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QStringList>("tested"); // none: "Error in win path"
+    QTest::addColumn<QString>("answer"); // the dialog's, shown when no candidate exists; "": Cancel
+    QTest::addColumn<QStringList>("ip");
+    QTest::addColumn<QStringList>("started"); // the program and its one argument
+    const auto row = [](const char* tag, const QString& buffer, const QStringList& existing,
+                         const QStringList& tested, const QString& answer, const QStringList& ip,
+                         const QStringList& started) {
+        QTest::newRow(tag) << buffer << existing << tested << answer << ip << started;
+    };
+    const QString windows = FakeSystemDirectory::filled("C:\\WINDOWS");
+    const QString s32 = "C:\\WINDOWS\\system32\\ping.exe";
+    const QStringList all { "C:\\WINDOWS\\ping.exe", "C:\\WINDOWS\\system\\ping.exe", s32 };
+    const QStringList ip { "192", "168", "0", "10" };
+    row("bare drive, the first found wins, empty fields", FakeSystemDirectory::filled("C:"),
+        { "C:\\system32\\ping.exe", "C:\\ping.exe" }, { "C:\\ping.exe" }, "", { "", "", "", "" },
+        { "C:\\ping.exe", "..." });
+    row("system32 last, odd texts unchanged", windows, { "C:\\WINDOWS\\PING.EXE", s32 }, all, "",
+        { "$(id)", ";ls", " 1 ", "a b" }, { s32, "$(id).;ls. 1 .a b" });
+    row("one character", FakeSystemDirectory::filled("C"), { "C\\ping.exe" }, {}, "", ip, {});
+    row("no terminator", QString(260, u' '), {}, {}, "", ip, {});
+    row("dialog cancelled", windows, {}, all, "", ip, {});
+    row("dialog path with blanks", windows, {}, all, "/opt/my tools/ping.exe", ip,
+        { "/opt/my tools/ping.exe", "192.168.0.10" });
 }
 
-void TestPing::directoryFromBuffer()
+void TestPing::ping()
 {
     QFETCH(QString, buffer);
-    QFETCH(QString, directory);
-    QCOMPARE(::directoryFromBuffer(buffer).value_or(QString()), directory);
-}
-
-void TestPing::search_data()
-{
-    QTest::addColumn<QString>("directory");
-    QTest::addColumn<QStringList>("existing");
-    QTest::addColumn<int>("tested"); // how many candidates the search tries
-    QTest::addColumn<QStringList>("dialog"); // shown: its answer, or "" for Cancel
-    QTest::addColumn<QStringList>("ip");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("program"); // empty: nothing started
-    QTest::addColumn<QString>("address");
-    const auto row = [](const char* tag, const QString& directory, const QStringList& existing,
-                         int tested, const QStringList& dialog, const QStringList& ip,
-                         const QString& message, const QString& program, const QString& address) {
-        QTest::newRow(tag) << directory << existing << tested << dialog << ip << message << program
-                           << address;
-    };
-    const QString w = "C:\\WINDOWS\\ping.exe", s = "C:\\WINDOWS\\system\\ping.exe",
-                  s32 = "C:\\WINDOWS\\system32\\ping.exe";
-    const QStringList ip { "192", "168", "0", "10" };
-    row("the directory first", "C:\\WINDOWS", { s32, s, w }, 1, {}, ip, "", w, "192.168.0.10");
-    row("then system", "C:\\WINDOWS", { s32, s }, 2, {}, ip, "", s, "192.168.0.10");
-    row("then system32", "C:\\WINDOWS", { "C:\\WINDOWS\\PING.EXE", s32 }, 3, {}, ip, "", s32,
-        "192.168.0.10");
-    row("bad directory", "C", { "C\\ping.exe" }, 0, {}, ip, "Error in win path", "", "");
-    row("dialog cancelled", "C:\\WINDOWS", {}, 3, { "" }, ip, "", "", "");
-    row("dialog path with blanks", "C:\\WINDOWS", {}, 3, { "/opt/my tools/ping.exe" }, ip, "",
-        "/opt/my tools/ping.exe", "192.168.0.10");
-    row("empty fields", "C:\\WINDOWS", { w }, 1, {}, { "", "", "", "" }, "", w, "...");
-    row("odd texts unchanged", "C:\\WINDOWS", { w }, 1, {}, { "$(id)", ";ls", " 1 ", "a b" }, "", w,
-        "$(id).;ls. 1 .a b");
-}
-
-void TestPing::search()
-{
-    QFETCH(QString, directory);
     QFETCH(QStringList, existing);
-    QFETCH(int, tested);
-    QFETCH(QStringList, dialog);
+    QFETCH(QString, answer);
     QFETCH(QStringList, ip);
-    QFETCH(QString, message);
-    QFETCH(QString, program);
-    QFETCH(QString, address);
+    QFETCH(QStringList, started);
     FakeSystemDirectory system;
-    system.buffer = FakeSystemDirectory::filled(directory);
+    system.buffer = buffer;
     system.existing = existing;
     FakeFileDialogs dialogs;
-    for (const QString& answer : dialog)
-        dialogs.answers.append(answer.isEmpty() ? std::nullopt : std::optional(answer));
+    dialogs.answers << (answer.isEmpty() ? std::nullopt : std::optional(answer));
     FakeProcessLauncher launcher;
     // A program that cannot be started leaves no trace.
     launcher.failure = QString("cannot start");
@@ -124,74 +92,46 @@ void TestPing::search()
     setIpTexts(*m_window, ip);
     m_window->menuItem("mnuPing")->trigger();
 
-    QCOMPARE(m_boxes.shown, message.isEmpty() ? QStringList() : QStringList { message });
-    QCOMPARE(system.tested, pingCandidates(directory).mid(0, tested));
-    QCOMPARE(dialogs.shown.size(), dialog.size());
-    if (!dialogs.shown.isEmpty()) {
-        QCOMPARE(dialogs.shown[0].kind, FakeFileDialogs::Kind::Open);
-        QCOMPARE(dialogs.shown[0].request.filter, "Init files (*.exe)|*.exe|All files (*.*)|*.*|");
-        QCOMPARE(dialogs.shown[0].request.fileName, "ping.exe");
-        QCOMPARE(dialogs.shown[0].request.filterIndex, 1);
-    }
-    QCOMPARE(launcher.started.size(), program.isEmpty() ? 0 : 1);
-    if (!program.isEmpty()) {
-        QCOMPARE(launcher.started[0].program, program);
-        QCOMPARE(launcher.started[0].arguments, QStringList { address });
-        QVERIFY(launcher.started[0].inTerminal);
+    QTEST(system.tested, "tested");
+    QCOMPARE(m_boxes.shown.join('|'), system.tested.isEmpty() ? "Error in win path" : "");
+    QCOMPARE(dialogs.shown.size(), existing.isEmpty() && !system.tested.isEmpty() ? 1 : 0);
+    QCOMPARE(launcher.started.size(), started.isEmpty() ? 0 : 1);
+    for (const FakeProcessLauncher::Started& start : launcher.started) {
+        QCOMPARE(QStringList { start.program } + start.arguments, started);
+        QVERIFY(start.inTerminal);
     }
 }
 
-void TestPing::linuxExistenceTest_data()
+void TestPing::linuxLookupAndRealStart()
 {
-    QTest::addColumn<QString>("candidate");
-    QTest::addColumn<QString>("found");
-    const auto row = [](const char* tag, const char* candidate, const char* found) {
-        QTest::newRow(tag) << QString(candidate) << QString(found);
-    };
-    row("separators and .exe", "%1\\system32\\ping.exe", "%1/system32/ping");
-    row("other letter case", "%1\\PING.EXE", "");
-    row("not executable", "%1\\plain.exe", "");
-    row("a directory", "%1\\system32.exe", "");
-    row("missing", "%1\\system\\ping.exe", "");
-}
-
-void TestPing::linuxExistenceTest()
-{
-    QFETCH(QString, candidate);
-    QFETCH(QString, found);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath("system32"));
-    writeScript(dir.filePath("ping"), "exit 0\n");
-    writeScript(dir.filePath("system32/ping"), "exit 0\n");
-    QFile plain(dir.filePath("plain"));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    const PosixSystemDirectory system(dir.path());
-    QCOMPARE(system.findFile(candidate.arg(dir.path())).value_or(""), found.arg(dir.path()));
-}
-
-void TestPing::realStartKeepsArgumentsApart()
-{
+    QCOMPARE(directoryFromBuffer(PosixSystemDirectory().directoryBuffer()), "/usr/bin");
+    QCOMPARE(directoryFromBuffer(PosixSystemDirectory(QString(260, 'd')).directoryBuffer()),
+        std::nullopt);
     // A stand-in terminal that runs "-e PROGRAM ARGS..." as xterm does, and a fake ping in a
     // folder with a blank in its name that writes each argument it gets on a line of its own.
     QTemporaryDir dir;
     const QString folder = dir.filePath("system dir");
-    const QByteArray output = dir.filePath("arguments.txt").toUtf8();
+    QFile output(dir.filePath("arguments.txt"));
     QVERIFY(QDir().mkpath(folder));
     writeScript(dir.filePath("terminal"), "[ \"$1\" = -e ] || exit 1\nshift\nexec \"$@\"\n");
-    writeScript(folder + "/ping",
-        "printf '%s\\n' \"$@\" > \"" + output + ".part\"\nmv \"" + output + ".part\" \"" + output
-            + "\"\n");
+    writeScript(folder + "/ping", "printf '%s\\n' \"$@\" > '" + output.fileName().toUtf8() + "'\n");
     PosixSystemDirectory system(folder);
+    // Only an executable file is found, its ".exe" dropped in any letter case.
+    QVERIFY(QFile(folder + "/plain").open(QIODevice::WriteOnly));
+    QCOMPARE(system.findFile(folder + "\\ping.EXE"), folder + "/ping");
+    QCOMPARE(system.findFile(folder + "\\plain.exe"), std::nullopt);
+    QCOMPARE(system.findFile(dir.path() + "\\system dir.exe"), std::nullopt);
+
     FakeFileDialogs dialogs;
     PosixProcessLauncher launcher({ "no-such-terminal", dir.filePath("terminal") });
     const PingCommand ping(*m_window, system, dialogs, launcher, m_boxes);
-    setIpTexts(*m_window, { "$(touch " + dir.filePath("expanded") + ")", "2 3", "*", "4;x" });
+    const QString expand = "$(touch " + dir.filePath("expanded") + ")";
+    setIpTexts(*m_window, { expand, "2 3", "*", "4;x" });
     m_window->menuItem("mnuPing")->trigger();
-
-    QTRY_VERIFY(QFile::exists(output));
-    QFile file(output);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), "$(touch " + dir.filePath("expanded").toUtf8() + ").2 3.*.4;x\n");
+    const QByteArray expected = expand.toUtf8() + ".2 3.*.4;x\n";
+    QTRY_COMPARE(QFileInfo(output).size(), expected.size());
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QCOMPARE(output.readAll(), expected);
     QVERIFY(!QFile::exists(dir.filePath("expanded")));
     QVERIFY(PosixProcessLauncher({ "no-such-terminal" }).startInTerminal(folder + "/ping", {}));
 }
