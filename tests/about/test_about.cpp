@@ -88,6 +88,7 @@ void TestAbout::startSysInfo()
     QCOMPARE(m_launcher.started.size(), started.isEmpty() ? 0 : 1);
     QCOMPARE(m_launcher.started.value(0).program, started);
     QCOMPARE(m_boxes.shown.size(), started.isEmpty() ? 1 : 0);
+    QCOMPARE(m_registry.openCount, 0); // every key read is closed again
 }
 
 void TestAbout::oneInstanceUntilClosed()
