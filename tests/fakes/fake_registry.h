@@ -5,15 +5,13 @@
 #include <QHash>
 #include <QList>
 
-/// Keys and values held in memory, under any root. A key listed in `refused` exists but cannot
-/// be opened. Counts the keys left open.
+/// Keys and values held in memory, under any root. Counts the keys left open.
 class FakeRegistry final : public Registry
 {
 public:
-    std::optional<Key> openKey(Key, const QString& keyName, quint32 access) override
+    std::optional<Key> openKey(Key, const QString& keyName, quint32) override
     {
-        accessRequested = access;
-        if (!keys.contains(keyName) || refused.contains(keyName))
+        if (!keys.contains(keyName))
             return std::nullopt;
         openNames.append(keyName);
         ++openCount;
@@ -32,8 +30,6 @@ public:
     }
 
     QHash<QString, QHash<QString, RegistryValue>> keys;
-    QStringList refused;
     QStringList openNames;
     int openCount = 0;
-    quint32 accessRequested = 0;
 };
