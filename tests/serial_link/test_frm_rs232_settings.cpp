@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <memory>
-
 namespace {
 
 template <typename W> W* child(QWidget& dialog, const QString& name)
@@ -43,26 +41,10 @@ class TestFrmRS232Settings : public QObject
 private slots:
     void loadAndApply_data();
     void loadAndApply();
-    void commSpyGroupIsReachedByEnlargingTheWindow();
 
 private:
-    // COM1 and COM2 are pseudo-terminals, COM2 missing when asked; start is "open COM1 9600,n,8,1".
-    std::unique_ptr<SaxComm> makeComm(const QString& start, bool com2Missing = false);
-    PtyPair m_ptys[2];
+    PtyPair m_ptys[2]; // COM1 and COM2
 };
-
-std::unique_ptr<SaxComm> TestFrmRS232Settings::makeComm(const QString& start, bool com2Missing)
-{
-    QProcessEnvironment environment;
-    environment.insert("ZELVIC_COM1", m_ptys[0].endA());
-    environment.insert("ZELVIC_COM2", com2Missing ? "/nonexistent/zelvic-com2" : m_ptys[1].endA());
-    auto comm = std::make_unique<SaxComm>(environment);
-    const QStringList words = start.split(' ');
-    if (comm->setCommPort(words[1]) || comm->setSettings(words.value(2, "9600,n,8,1"))
-        || comm->setPortOpen(words[0] == "open"))
-        qFatal("cannot set up %s", qPrintable(start));
-    return comm;
-}
 
 void TestFrmRS232Settings::loadAndApply_data()
 {
@@ -106,32 +88,44 @@ void TestFrmRS232Settings::loadAndApply()
     QFETCH(QString, message);
     QFETCH(bool, com2Missing);
     QFETCH(QString, start);
-    std::unique_ptr<SaxComm> comm = makeComm(start, com2Missing);
-    comm->setCommSpy(spyOn);
-    comm->setLogSwitch(LogSwitch::Input, true);
-    comm->setLogSwitch(LogSwitch::Warnings, true);
+    QProcessEnvironment environment;
+    environment.insert("ZELVIC_COM1", m_ptys[0].endA());
+    environment.insert("ZELVIC_COM2", com2Missing ? "/nonexistent/zelvic-com2" : m_ptys[1].endA());
+    SaxComm comm(environment);
+    const QStringList words = start.split(' '); // as "open COM1 9600,n,8,1", 9600,n,8,1 if none
+    QVERIFY(!comm.setCommPort(words[1]) && !comm.setSettings(words.value(2, "9600,n,8,1"))
+        && !comm.setPortOpen(words[0] == "open"));
+    comm.setCommSpy(spyOn);
+    comm.setLogSwitch(LogSwitch::Input, true);
+    comm.setLogSwitch(LogSwitch::Warnings, true);
     FakeMessageBoxes boxes;
-    frmRS232Settings dialog(*comm, boxes);
+    frmRS232Settings dialog(comm, boxes);
     dialog.show();
     QList<Qt::CursorShape> cursorsAtClose;
-    connect(&comm->port(), &QIODevice::aboutToClose, &dialog,
+    connect(&comm.port(), &QIODevice::aboutToClose, &dialog,
         [&] { cursorsAtClose.append(dialog.cursor().shape()); });
 
     // Loaded: the port's state, the entry of exactly its name, its settings, the CommSpy boxes.
     QCOMPARE(child<QLabel>(dialog, "lblPortOpen")->text(),
-        comm->portOpen() ? "The port is open" : "The port is closed");
+        comm.portOpen() ? "The port is open" : "The port is closed");
     auto* list = child<QListWidget>(dialog, "comPortList");
     const QList<QListWidgetItem*> picked = list->selectedItems();
     QCOMPARE(picked.isEmpty() ? -1 : list->row(picked.first()),
-        QStringList({ "COM1", "COM2" }).indexOf(comm->commPort()));
+        QStringList({ "COM1", "COM2" }).indexOf(comm.commPort()));
     auto* settings = child<QLineEdit>(dialog, "txtSettings");
-    QCOMPARE(settings->text(), comm->settings());
+    QCOMPARE(settings->text(), comm.settings());
+    // The CommSpy group lies below the design size: the window is enlarged to reach it.
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* frame2 = child<QWidget>(dialog, "Frame2");
+    QVERIFY(frame2->visibleRegion().isEmpty());
+    dialog.resize(dialog.width(), frame2->geometry().bottom() + 10);
+    QTRY_COMPARE(frame2->visibleRegion().boundingRect(), frame2->rect());
     const char* ticks = spyOn ? "-x--x" : "-----";
     checkLogBoxes(dialog, ticks, spyOn);
     // The switch only enables or disables the boxes.
     QTest::mouseClick(child<QCheckBox>(dialog, "chkCommSpy"), Qt::LeftButton);
     checkLogBoxes(dialog, ticks, !spyOn);
-    QCOMPARE(comm->commSpy(), spyOn);
+    QCOMPARE(comm.commSpy(), spyOn);
 
     list->clearSelection();
     if (select >= 0)
@@ -148,10 +142,10 @@ void TestFrmRS232Settings::loadAndApply()
         QVERIFY2(boxes.shown.first().contains(message), qPrintable(boxes.shown.first()));
     QCOMPARE(dialog.isVisible(), !message.isEmpty());
     QTEST(QString("%1 %2 %3")
-              .arg(comm->portOpen() ? "open" : "closed", comm->commPort(), comm->settings()),
+              .arg(comm.portOpen() ? "open" : "closed", comm.commPort(), comm.settings()),
         "end");
-    if (comm->portOpen())
-        QCOMPARE(comm->port().portName(), comm->devicePath());
+    if (comm.portOpen())
+        QCOMPARE(comm.port().portName(), comm.devicePath());
     // Reopening shows the busy pointer, and the pointer is restored whatever the outcome.
     QTEST(!cursorsAtClose.isEmpty(), "reopened");
     QVERIFY(!cursorsAtClose.contains(Qt::ArrowCursor));
@@ -159,23 +153,10 @@ void TestFrmRS232Settings::loadAndApply()
     // The CommSpy switches are written only once the port has been dealt with; switched off,
     // every log switch goes off.
     const bool written = !cancel && message.isEmpty();
-    QCOMPARE(comm->commSpy(), spyOn != written);
-    QCOMPARE(comm->logSwitch(LogSwitch::Input), !(written && spyOn));
-    QCOMPARE(comm->logSwitch(LogSwitch::Warnings), !written);
-    QVERIFY(!comm->logSwitch(LogSwitch::Events));
-}
-
-void TestFrmRS232Settings::commSpyGroupIsReachedByEnlargingTheWindow()
-{
-    std::unique_ptr<SaxComm> comm = makeComm("closed COM1");
-    FakeMessageBoxes boxes;
-    frmRS232Settings dialog(*comm, boxes);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    auto* frame2 = child<QWidget>(dialog, "Frame2");
-    QVERIFY(frame2->visibleRegion().isEmpty());
-    dialog.resize(dialog.width(), frame2->geometry().bottom() + 10);
-    QTRY_COMPARE(frame2->visibleRegion().boundingRect(), frame2->rect());
+    QCOMPARE(comm.commSpy(), spyOn != written);
+    QCOMPARE(comm.logSwitch(LogSwitch::Input), !(written && spyOn));
+    QCOMPARE(comm.logSwitch(LogSwitch::Warnings), !written);
+    QVERIFY(!comm.logSwitch(LogSwitch::Events));
 }
 
 QTEST_MAIN(TestFrmRS232Settings)
