@@ -157,8 +157,8 @@ void LineSimulator::run()
         const double t = now();
         {
             std::lock_guard lock(m_mutex);
-            release(m_forward, t, m_counters.forward);
-            release(m_backward, t, m_counters.backward);
+            release(m_forward, t);
+            release(m_backward, t);
         }
         pollfd fds[2] = {
             { m_master, 0, 0 },
@@ -217,10 +217,8 @@ void LineSimulator::readInto(Direction& direction, double t)
     std::size_t at = 0;
     if (direction.packetMode) {
         if (buffer[0] != TIOCPKT_DATA) {
-            if (buffer[0] & TIOCPKT_FLUSHWRITE) {
+            if ((buffer[0] & TIOCPKT_FLUSHWRITE) && m_options.honourFlush)
                 direction.queue.clear();
-                ++m_counters.flushes;
-            }
             return;
         }
         at = 1;
@@ -229,7 +227,7 @@ void LineSimulator::readInto(Direction& direction, double t)
         direction.queue.push_back({ buffer[at], t });
 }
 
-void LineSimulator::release(Direction& direction, double t, long long& counter)
+void LineSimulator::release(Direction& direction, double t)
 {
     const double byteTime
         = m_options.baud > 0 ? double(m_options.bitsPerByte) / m_options.baud : 0.0;
@@ -244,9 +242,8 @@ void LineSimulator::release(Direction& direction, double t, long long& counter)
         unsigned char byte = item.byte;
         if (fault(byte, direction.count++))
             direction.pending += char(byte);
-        ++counter;
     }
-    if (direction.pending.empty() || direction.closed)
+    if (direction.pending.empty())
         return;
     // send() rather than write(), so that a receiver gone does not raise SIGPIPE.
     const ssize_t written = direction.to == m_socket

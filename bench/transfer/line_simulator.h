@@ -24,6 +24,9 @@ struct LineOptions
     int bitsPerByte = 10; ///< start, 8 data, stop
     int bufferBytes = 4096; ///< each direction's transmit buffer
     int latencyMs = 0;
+    /// Whether a flush of the sender's output drops what the relay still holds, as a UART
+    /// driver does; a line that ignores flushes delivers it all.
+    bool honourFlush = true;
     LineFaults faults;
 };
 
@@ -53,10 +56,7 @@ public:
 
     struct Counters
     {
-        long long forward = 0; ///< bytes released towards the receiver
-        long long backward = 0;
-        long long faults = 0;
-        long long flushes = 0; ///< output flushes the sender made
+        long long faults = 0; ///< bytes flipped or dropped
     };
     Counters counters() const;
 
@@ -75,12 +75,12 @@ private:
         std::string pending; // released, not yet taken by the far end
         double wireFree = 0;
         long long count = 0;
-        bool closed = false;
+        bool closed = false; // the far end of `from` has gone
     };
 
     void run();
     void readInto(Direction& direction, double now);
-    void release(Direction& direction, double now, long long& counter);
+    void release(Direction& direction, double now);
     bool fault(unsigned char& byte, long long index);
     double nextEvent(const Direction& direction) const;
     bool waitFor(pid_t& pid, int timeoutMs);

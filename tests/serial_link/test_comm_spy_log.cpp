@@ -28,7 +28,6 @@ private slots:
     void hexLines();
     void recordsOneLinePerSixteenBytes();
     void neverGrowsPastItsLimit();
-    void createsItsFolder();
 };
 
 void TestCommSpyLog::hexLines_data()
@@ -97,14 +96,6 @@ void TestCommSpyLog::neverGrowsPastItsLimit()
     QVERIFY(QFileInfo(path + ".1").size() <= kLimit);
     QVERIFY(previous.last().endsWith("record 199"));
     QVERIFY(!QFile::exists(path + ".2"));
-}
-
-void TestCommSpyLog::createsItsFolder()
-{
-    QTemporaryDir dir;
-    CommSpyLog log(dir.filePath("state/zelvic/commspy.log"));
-    log.record(LogSwitch::Events, "first");
-    QCOMPARE(linesOf(dir.filePath("state/zelvic/commspy.log")).size(), 1);
 }
 
 QTEST_APPLESS_MAIN(TestCommSpyLog)

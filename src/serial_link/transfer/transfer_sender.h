@@ -60,8 +60,10 @@ public:
 
     bool isRunning() const { return m_running; }
     const TransferFile& file() const { return m_file; }
+    /// The bytes the receiver has confirmed (for plain bytes: those the device has taken).
     qint64 acknowledged() const { return m_acknowledged; }
     qint64 total() const { return m_file.data.size(); }
+    /// Since start().
     qint64 elapsedMs() const { return m_clock.elapsed(); }
 
     /// How the sender drops what is queued for the line but not yet sent (a serial port's

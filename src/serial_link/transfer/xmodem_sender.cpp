@@ -22,10 +22,9 @@ constexpr int kLongBlock = 1024;
 } // namespace
 
 XmodemSender::XmodemSender(
-    QIODevice& device, TransferFile file, TransferLimits limits, Variant variant, int blockSize)
+    QIODevice& device, TransferFile file, TransferLimits limits, Variant variant)
     : TransferSender(device, std::move(file), limits)
     , m_variant(variant)
-    , m_blockSize(blockSize == kLongBlock ? kLongBlock : kShortBlock)
 { }
 
 void XmodemSender::takeInput(QByteArrayView bytes)
@@ -151,10 +150,9 @@ void XmodemSender::startData()
 void XmodemSender::sendDataBlock()
 {
     const qint64 remaining = total() - m_position;
-    int size = m_blockSize;
-    if (m_variant == Variant::Ymodem)
-        // A short tail goes faster in 128-byte blocks than padded out to 1K.
-        size = remaining > 7 * kShortBlock ? kLongBlock : kShortBlock;
+    // YMODEM sends 1K blocks, but a short tail goes faster in 128-byte blocks than padded out.
+    const int size
+        = m_variant == Variant::Ymodem && remaining > 7 * kShortBlock ? kLongBlock : kShortBlock;
     m_blockBytes = std::min<qint64>(size, remaining);
     transmit(Stage::Data,
         block(m_blockNumber, QByteArrayView(file().data).sliced(m_position, m_blockBytes), size,

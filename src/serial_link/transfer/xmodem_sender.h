@@ -3,8 +3,9 @@
 #include "serial_link/transfer/transfer_sender.h"
 
 /// XMODEM and YMODEM (batch, one file): blocks sent one at a time, each answered by ACK or
-/// NAK, then EOT until it is acknowledged. XMODEM uses CRC-16 when the receiver opens with 'C'
-/// and an arithmetic checksum when it opens with NAK; the last block is padded with 0x1A.
+/// NAK, then EOT until it is acknowledged. XMODEM sends 128-byte blocks, with CRC-16 when the
+/// receiver opens with 'C' and an arithmetic checksum when it opens with NAK; the last block is
+/// padded with 0x1A.
 /// YMODEM adds block 0 with the file's name, length, time and mode, sends 1K blocks (a short
 /// tail in 128-byte blocks) and closes the batch with an empty block 0.
 class XmodemSender final : public TransferSender
@@ -14,9 +15,7 @@ class XmodemSender final : public TransferSender
 public:
     enum class Variant { Xmodem, Ymodem };
 
-    /// blockSize: 128 or 1024, for XMODEM; YMODEM chooses its own.
-    XmodemSender(QIODevice& device, TransferFile file, TransferLimits limits, Variant variant,
-        int blockSize = 128);
+    XmodemSender(QIODevice& device, TransferFile file, TransferLimits limits, Variant variant);
 
 protected:
     void begin() override { }
@@ -37,7 +36,6 @@ private:
     QByteArray headerPayload() const;
 
     Variant m_variant;
-    int m_blockSize;
     bool m_crc = true;
     Stage m_stage = Stage::AwaitStart;
     quint8 m_blockNumber = 1;

@@ -63,9 +63,9 @@ Header Header::withPosition(quint8 type, quint32 position)
             static_cast<quint8>(position >> 16), static_cast<quint8>(position >> 24) } };
 }
 
-Header Header::withFlags(quint8 type, quint8 zf0, quint8 zf1, quint8 zf2, quint8 zf3)
+Header Header::withFlags(quint8 type, quint8 zf0, quint8 zf1)
 {
-    return Header { type, { zf3, zf2, zf1, zf0 } };
+    return Header { type, { 0, 0, zf1, zf0 } };
 }
 
 quint32 Header::position() const

@@ -69,8 +69,7 @@ struct Header
 
     static Header withPosition(quint8 type, quint32 position);
     /// Flags in the order of the protocol's names: ZF0 is the last byte.
-    static Header withFlags(
-        quint8 type, quint8 zf0, quint8 zf1 = 0, quint8 zf2 = 0, quint8 zf3 = 0);
+    static Header withFlags(quint8 type, quint8 zf0, quint8 zf1 = 0);
 
     quint32 position() const;
     quint8 zf0() const { return bytes[3]; }
@@ -128,11 +127,11 @@ public:
 
     /// Feeds received bytes; returns what they complete, in order.
     QList<Item> feed(QByteArrayView bytes);
-    void reset();
 
 private:
     enum class State { Hunt, Pad, Dle, Hex, Binary };
 
+    void reset();
     void take(char c, QList<Item>& items);
     void reportBad(QList<Item>& items);
     void finishHex(QList<Item>& items);

@@ -25,6 +25,10 @@ constexpr int kCleanRunToGrow = 8;
 constexpr double kErrorSizing = 16;
 // The finish is a courtesy once the receiver has confirmed the file: it gets a few tries only.
 constexpr int kFinishTries = 3;
+// About what a file offer takes on the line: header, name, length, time and mode.
+constexpr qint64 kFileOfferBytes = 80;
+// How long, beyond the line's own time, an answer may take to come back.
+constexpr qint64 kAnswerMarginMs = 500;
 
 } // namespace
 
@@ -77,10 +81,15 @@ void ZmodemSender::handle(const Header& header)
             if (m_stage == Stage::AtEof) {
                 emit protocolEvent(QStringLiteral("Receiver has the whole file"));
                 m_tries = 0;
+            } else if (++m_tries >= kFinishTries) {
+                // The receiver keeps missing our goodbye; the file itself is confirmed.
+                succeedWhenSent();
+                return;
             }
             m_stage = Stage::Finishing;
             setAcknowledged(total());
-            sendHex(Header::withPosition(ZFIN, 0));
+            // Binary, as every header once the receiver is known: 12 bytes rather than 20.
+            sendHeader(Header::withPosition(ZFIN, 0));
             expectReply();
         }
         // Elsewhere a ZRINIT is a late copy of the first.
@@ -89,10 +98,17 @@ void ZmodemSender::handle(const Header& header)
         sendHex(Header::withPosition(ZACK, header.position()));
         return;
     case ZRPOS:
-        if (m_stage == Stage::FileOffered)
-            resumeAt(header.position(), false);
-        else if (m_stage != Stage::Init)
-            resumeAt(header.position(), true);
+        if (m_stage == Stage::FileOffered) {
+            resumeAt(header.position(), Resume::Offer);
+        } else if (header.position() == quint32(m_resumePos)
+            && elapsedMs() < m_repeatsIgnoredUntil) {
+            // Sent before our answer to the same request can have reached the receiver: it saw
+            // the rest of what was on the line as garbage and asked again.
+            emit protocolEvent(
+                QStringLiteral("Receiver repeats its request for %1").arg(m_resumePos));
+        } else if (m_stage != Stage::Init) {
+            resumeAt(header.position(), Resume::Request);
+        }
         return;
     case ZACK:
         if (m_stage == Stage::Sending || m_stage == Stage::AwaitSegmentAck
@@ -104,8 +120,11 @@ void ZmodemSender::handle(const Header& header)
             setAcknowledged(position);
             if (m_stage == Stage::AtEof)
                 return;
-            stopWaiting();
-            if (m_stage == Stage::AwaitSegmentAck && position == m_sendPos) {
+            if (m_stage == Stage::AwaitSegmentAck) {
+                if (position < m_sendPos) {
+                    expectReply();
+                    return;
+                }
                 if (m_sendPos == total()) {
                     sendEof();
                     return;
@@ -114,6 +133,7 @@ void ZmodemSender::handle(const Header& header)
                 m_segmentStart = m_sendPos;
                 sendHeader(Header::withPosition(ZDATA, static_cast<quint32>(m_sendPos)));
             }
+            stopWaiting();
             pump();
         }
         return;
@@ -196,24 +216,34 @@ void ZmodemSender::offerFile()
         expectReply();
 }
 
-void ZmodemSender::resumeAt(qint64 position, bool afterError)
+void ZmodemSender::resumeAt(qint64 position, Resume why)
 {
     position = std::clamp<qint64>(position, 0, total());
-    if (afterError) {
-        if (tooManyErrorsAt(position)) {
-            fail(QStringLiteral("too many errors"));
+    if (why != Resume::Offer) {
+        if (tooManyErrorsAt(position, why == Resume::Request)) {
+            // Only silence at this position is no answer; a receiver that keeps asking is there.
+            fail(m_requestsHere > 0 ? QStringLiteral("too many errors")
+                                    : QStringLiteral("no answer"));
             return;
         }
         discardQueuedOutput();
+        // A line that ignores the flush still delivers what was queued; until then, requests
+        // for this same position are repeats.
+        const qint64 stale = std::max<qint64>(0, m_sendPos - position) + kFileOfferBytes;
+        m_repeatsIgnoredUntil
+            = elapsedMs() + (lineRate() > 0 ? stale * 1000 / lineRate() : 0) + kAnswerMarginMs;
         // The bytes between two errors: what got through since the last resume, and the
         // subpacket the error hit.
         const qint64 interval = std::max<qint64>(0, position - m_resumePos) + m_subpacket;
         m_errorInterval = m_errorInterval == 0 ? interval : (m_errorInterval + interval) / 2;
         m_subpacket = sizeForErrors(m_errorInterval);
-        emit protocolWarning(QStringLiteral("Receiver asks for the data again from %1; queued "
-                                            "output dropped, subpackets of %2 bytes")
-                                 .arg(position)
-                                 .arg(m_subpacket));
+        emit protocolWarning(
+            QStringLiteral("%1 from %2 again; queued output dropped, "
+                           "subpackets of %3 bytes")
+                .arg(why == Resume::Request ? QStringLiteral("Receiver asks for the data")
+                                            : QStringLiteral("Sending"))
+                .arg(position)
+                .arg(m_subpacket));
     } else {
         emit protocolEvent(QStringLiteral("Receiver asks for the data from %1").arg(position));
     }
@@ -303,11 +333,7 @@ void ZmodemSender::replyTimedOut()
     case Stage::AwaitSegmentAck:
         emit protocolWarning(
             QStringLiteral("No acknowledgement beyond %1, sending from there again").arg(m_ackPos));
-        if (m_errorPos == m_ackPos && m_errorsHere >= limits().retries) {
-            fail(QStringLiteral("no answer"));
-            return;
-        }
-        resumeAt(m_ackPos, true);
+        resumeAt(m_ackPos, Resume::Silence);
         return;
     case Stage::AtEof:
         if (++m_tries > limits().retries) {
@@ -324,7 +350,7 @@ void ZmodemSender::replyTimedOut()
             succeedWhenSent();
             return;
         }
-        sendHex(Header::withPosition(ZFIN, 0));
+        sendHeader(Header::withPosition(ZFIN, 0));
         expectReply();
         return;
     }
@@ -347,14 +373,15 @@ void ZmodemSender::sendEof()
     expectReply();
 }
 
-bool ZmodemSender::tooManyErrorsAt(qint64 position)
+bool ZmodemSender::tooManyErrorsAt(qint64 position, bool requested)
 {
-    if (position == m_errorPos) {
-        ++m_errorsHere;
-    } else {
+    if (position != m_errorPos) {
         m_errorPos = position;
-        m_errorsHere = 1;
+        m_errorsHere = 0;
+        m_requestsHere = 0;
     }
+    ++m_errorsHere;
+    m_requestsHere += requested ? 1 : 0;
     return m_errorsHere > limits().retries;
 }
 
@@ -371,19 +398,30 @@ int ZmodemSender::sizeForErrors(qint64 interval) const
 void ZmodemSender::garbledHeader()
 {
     emit protocolWarning(QStringLiteral("Garbled header from the receiver"));
-    if (m_stage != Stage::Sending && m_stage != Stage::AwaitSegmentAck && m_stage != Stage::AtEof)
+    if (m_stage == Stage::Init) {
+        // Most likely the receiver's ZRINIT: ask for it again at once.
+        sendHex(Header::withPosition(ZRQINIT, 0));
         return;
-    // Most likely a ZRPOS that will not come again: rather than wait the full reply time, wait
-    // as long as the line needs for what is outstanding, plus a margin for the answer.
-    const qint64 outstanding = m_sendPos - m_ackPos;
+    }
+    if (m_stage == Stage::Finishing)
+        return;
+    // Most likely the answer we wait for, which will not come again: rather than wait the full
+    // reply time, wait as long as the line needs for what is outstanding, plus a margin.
+    const qint64 outstanding
+        = m_stage == Stage::FileOffered ? 2 * kFileOfferBytes : m_sendPos - m_ackPos;
     const qint64 drainMs = lineRate() > 0 ? outstanding * 1000 / lineRate() : 0;
-    expectReply(int(std::min<qint64>(drainMs + 500, limits().replyTimeoutMs)));
+    expectReply(int(std::min<qint64>(drainMs + kAnswerMarginMs, limits().replyTimeoutMs)));
 }
 
 qint64 ZmodemSender::window() const
 {
     // Two subpackets ahead of what the receiver has confirmed keep the line busy; on a slow line
-    // about two seconds of it, when that is more.
+    // about two seconds of it, when that is more. Under errors no more than an eighth of the
+    // distance between them, since a line that ignores the flush delivers it all in vain.
     const qint64 subpackets = (lineRate() > 0 ? 2 : 4) * qint64(m_subpacket);
-    return std::max(subpackets, 2 * qint64(lineRate()));
+    const qint64 bytes = std::max(subpackets, 2 * qint64(lineRate()));
+    if (m_errorInterval == 0)
+        return bytes;
+    const qint64 interval = std::max(m_errorInterval, m_sendPos - m_resumePos);
+    return std::max(2 * qint64(m_subpacket), std::min(bytes, interval / 8));
 }

@@ -25,16 +25,19 @@ protected:
 
 private:
     enum class Stage { Init, FileOffered, Sending, AwaitSegmentAck, AtEof, Finishing };
+    /// Why the data start from a position: the receiver's answer to the file offer, its request
+    /// after an error, or its silence.
+    enum class Resume { Offer, Request, Silence };
 
     void handle(const zmodem::Header& header);
     void receiverReady(const zmodem::Header& zrinit);
     void offerFile();
-    void resumeAt(qint64 position, bool afterError);
+    void resumeAt(qint64 position, Resume why);
     void pump();
     void sendHeader(const zmodem::Header& header);
     void sendHex(const zmodem::Header& header);
     void sendEof();
-    bool tooManyErrorsAt(qint64 position);
+    bool tooManyErrorsAt(qint64 position, bool requested);
     void garbledHeader();
     int sizeForErrors(qint64 interval) const;
     qint64 window() const;
@@ -56,7 +59,9 @@ private:
     qint64 m_resumePos = 0;
     // Bytes between errors, on average; 0 until the first error.
     qint64 m_errorInterval = 0;
+    qint64 m_repeatsIgnoredUntil = 0; // ms into the session
     qint64 m_errorPos = -1;
     int m_errorsHere = 0;
+    int m_requestsHere = 0;
     int m_tries = 0;
 };
