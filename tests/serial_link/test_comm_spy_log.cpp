@@ -53,7 +53,7 @@ void TestCommSpyLog::recordsOneLinePerSixteenBytes()
 {
     QTemporaryDir dir;
     CommSpyLog log(dir.filePath("commspy.log"));
-    log.record(LogSwitch::Events, "Port COM1 (/dev/ttyS0) opened at 9600,n,8,1");
+    log.record(LogSwitch::Events, "Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1");
     log.recordBytes(LogSwitch::Output, QByteArray(40, 'A'));
     log.recordBytes(LogSwitch::Input, QByteArray("\x06"));
     log.record(LogSwitch::Properties, "settings = 9600,n,8,1");
@@ -69,7 +69,7 @@ void TestCommSpyLog::recordsOneLinePerSixteenBytes()
     }
     QCOMPARE(kinds,
         (QStringList { "event", "output", "output", "output", "input", "property", "warning" }));
-    QCOMPARE(lines[0].mid(33), QStringLiteral("Port COM1 (/dev/ttyS0) opened at 9600,n,8,1"));
+    QCOMPARE(lines[0].mid(33), QStringLiteral("Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1"));
     QCOMPARE(lines[1].mid(33), QString("41 ").repeated(16) + " " + QString(16, 'A'));
     QCOMPARE(
         lines[3].mid(33), QString("41 ").repeated(8) + QString(24, ' ') + " " + QString(8, 'A'));
