@@ -253,3 +253,18 @@ void TransferSender::finish(bool success, const QString& reason)
         setAcknowledged(total());
     emit finished(success, reason);
 }
+
+QByteArray TransferSender::fileAnnouncement() const
+{
+    QByteArray info = QFile::encodeName(m_file.name);
+    info += '\0';
+    info += QByteArray::number(total());
+    info += ' ';
+    info += QByteArray::number(m_file.modified, 8);
+    if (m_file.mode != 0) {
+        info += ' ';
+        info += QByteArray::number(m_file.mode, 8);
+    }
+    info += '\0';
+    return info;
+}

@@ -63,6 +63,9 @@ public:
     /// The bytes the receiver has confirmed (for plain bytes: those the device has taken).
     qint64 acknowledged() const { return m_acknowledged; }
     qint64 total() const { return m_file.data.size(); }
+    /// The file's name, NUL, its length, modification time and mode (octal), NUL: how the batch
+    /// protocols announce a file.
+    QByteArray fileAnnouncement() const;
     /// Since start().
     qint64 elapsedMs() const { return m_clock.elapsed(); }
 

@@ -2,8 +2,6 @@
 
 #include "serial_link/transfer/crc.h"
 
-#include <QFile>
-
 #include <utility>
 
 namespace {
@@ -221,15 +219,6 @@ QByteArray XmodemSender::block(quint8 number, QByteArrayView payload, int size, 
 
 QByteArray XmodemSender::headerPayload() const
 {
-    QByteArray payload = QFile::encodeName(file().name);
-    payload += '\0';
-    payload += QByteArray::number(total());
-    payload += ' ';
-    payload += QByteArray::number(file().modified, 8);
-    if (file().mode != 0) {
-        payload += ' ';
-        payload += QByteArray::number(file().mode, 8);
-    }
-    payload += '\0';
+    QByteArray payload = fileAnnouncement();
     return payload;
 }

@@ -2,7 +2,6 @@
 
 #include "serial_link/transfer/crc.h"
 
-#include <QFile>
 #include <QIODevice>
 
 #include <algorithm>
@@ -200,16 +199,7 @@ void ZmodemSender::receiverReady(const Header& zrinit)
 void ZmodemSender::offerFile()
 {
     m_stage = Stage::FileOffered;
-    QByteArray info = QFile::encodeName(file().name);
-    info += '\0';
-    info += QByteArray::number(total());
-    info += ' ';
-    info += QByteArray::number(file().modified, 8);
-    if (file().mode != 0) {
-        info += ' ';
-        info += QByteArray::number(file().mode, 8);
-    }
-    info += '\0';
+    QByteArray info = fileAnnouncement();
     emit protocolEvent(QStringLiteral("Offering %1, %2 bytes").arg(file().name).arg(total()));
     sendHeader(Header::withFlags(ZFILE, ZCBIN, ZMCLOB));
     if (send(dataSubpacket(info, SubpacketEnd::EndAckExpected, m_crc32, m_escaper)))
