@@ -5,9 +5,11 @@
 #include "serial_link/transfer/zmodem_sender.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -34,6 +36,39 @@ int unixMode(QFileDevice::Permissions permissions)
             mode |= bit;
     return mode;
 }
+
+// The system's time: the monotonic clock, and QTimer run by the thread's event loop.
+class SystemClock final : public TransferClock
+{
+public:
+    SystemClock() { m_elapsed.start(); }
+
+    qint64 nowMs() const override { return m_elapsed.elapsed(); }
+    std::unique_ptr<Timer> createTimer(std::function<void()> timeout) override
+    {
+        return std::make_unique<SystemTimer>(std::move(timeout));
+    }
+
+private:
+    class SystemTimer final : public Timer
+    {
+    public:
+        explicit SystemTimer(std::function<void()> timeout)
+        {
+            m_timer.setSingleShot(true);
+            QObject::connect(&m_timer, &QTimer::timeout, std::move(timeout));
+        }
+
+        void start(int ms) override { m_timer.start(ms); }
+        void stop() override { m_timer.stop(); }
+        bool isActive() const override { return m_timer.isActive(); }
+
+    private:
+        QTimer m_timer;
+    };
+
+    QElapsedTimer m_elapsed;
+};
 
 } // namespace
 
@@ -91,38 +126,52 @@ QString protocolName(TransferProtocol protocol)
     return QStringLiteral("plain bytes");
 }
 
-std::unique_ptr<TransferSender> TransferSender::create(
-    TransferProtocol protocol, QIODevice& device, TransferFile file, TransferLimits limits)
+std::unique_ptr<TransferSender> TransferSender::create(TransferProtocol protocol, QIODevice& device,
+    TransferFile file, TransferLimits limits, TransferClock* clock)
 {
+    std::unique_ptr<TransferSender> sender;
     switch (protocol) {
     case TransferProtocol::Xmodem:
-        return std::make_unique<XmodemSender>(
+        sender = std::make_unique<XmodemSender>(
             device, std::move(file), limits, XmodemSender::Variant::Xmodem);
+        break;
     case TransferProtocol::Ymodem:
-        return std::make_unique<XmodemSender>(
+        sender = std::make_unique<XmodemSender>(
             device, std::move(file), limits, XmodemSender::Variant::Ymodem);
+        break;
     case TransferProtocol::Zmodem:
-        return std::make_unique<ZmodemSender>(device, std::move(file), limits);
+        sender = std::make_unique<ZmodemSender>(device, std::move(file), limits);
+        break;
     case TransferProtocol::Plain:
+        sender = std::make_unique<PlainSender>(device, std::move(file), limits);
         break;
     }
-    return std::make_unique<PlainSender>(device, std::move(file), limits);
+    if (clock)
+        sender->runOn(*clock);
+    return sender;
 }
 
 TransferSender::TransferSender(QIODevice& device, TransferFile file, TransferLimits limits)
     : m_device(device)
     , m_file(std::move(file))
     , m_limits(limits)
+    , m_systemClock(std::make_unique<SystemClock>())
 {
-    m_replyTimer.setSingleShot(true);
-    m_startTimer.setSingleShot(true);
-    connect(&m_replyTimer, &QTimer::timeout, this, [this] {
+    runOn(*m_systemClock);
+}
+
+void TransferSender::runOn(TransferClock& clock)
+{
+    m_clock = &clock;
+    m_replyTimer = clock.createTimer([this] {
         if (m_draining)
             finish(true, {});
         else
             replyTimedOut();
     });
-    connect(&m_startTimer, &QTimer::timeout, this, [this] { fail(QStringLiteral("no answer")); });
+    m_startTimer = clock.createTimer([this] { fail(QStringLiteral("no answer")); });
+    if (m_clock != m_systemClock.get())
+        m_systemClock.reset();
 }
 
 void TransferSender::start(const QByteArray& earlierInput)
@@ -130,12 +179,12 @@ void TransferSender::start(const QByteArray& earlierInput)
     if (m_running)
         return;
     m_running = true;
-    m_clock.start();
+    m_startMs = m_clock->nowMs();
     m_connections = {
         connect(&m_device, &QIODevice::readyRead, this, &TransferSender::readInput),
         connect(&m_device, &QIODevice::bytesWritten, this, &TransferSender::bytesTaken),
     };
-    m_startTimer.start(m_limits.startTimeoutMs);
+    m_startTimer->start(m_limits.startTimeoutMs);
     begin();
     if (m_running && !earlierInput.isEmpty())
         takeInput(earlierInput);
@@ -183,7 +232,7 @@ void TransferSender::discardQueuedOutput()
 
 void TransferSender::expectReply(int timeoutMs)
 {
-    m_replyTimer.start(timeoutMs);
+    m_replyTimer->start(timeoutMs);
 }
 
 void TransferSender::setAcknowledged(qint64 bytes)
@@ -197,7 +246,7 @@ void TransferSender::setAcknowledged(qint64 bytes)
 void TransferSender::succeedWhenSent()
 {
     m_draining = true;
-    m_startTimer.stop();
+    m_startTimer->stop();
     if (m_device.bytesToWrite() == 0)
         finish(true, {});
     else
@@ -244,8 +293,8 @@ void TransferSender::finish(bool success, const QString& reason)
 {
     m_running = false;
     m_draining = false;
-    m_replyTimer.stop();
-    m_startTimer.stop();
+    m_replyTimer->stop();
+    m_startTimer->stop();
     for (const QMetaObject::Connection& connection : std::as_const(m_connections))
         disconnect(connection);
     m_connections.clear();

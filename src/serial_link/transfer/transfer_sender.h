@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -33,6 +31,28 @@ struct TransferLimits
     int startTimeoutMs = 60000; ///< for the receiver's first answer
 };
 
+/// The time a sender runs on: a monotonic reading and single-shot timers. Senders use the
+/// system's (QElapsedTimer, QTimer) unless create() is given another, such as a clock that is
+/// advanced at will to drive a sender through hours of timeouts in an instant.
+class TransferClock
+{
+public:
+    class Timer
+    {
+    public:
+        virtual ~Timer() = default;
+        /// (Re)starts the timer: it runs out once, ms from now, unless stopped or started again.
+        virtual void start(int ms) = 0;
+        virtual void stop() = 0;
+        virtual bool isActive() const = 0;
+    };
+
+    virtual ~TransferClock() = default;
+    virtual qint64 nowMs() const = 0;
+    /// A stopped timer that calls timeout each time it runs out.
+    virtual std::unique_ptr<Timer> createTimer(std::function<void()> timeout) = 0;
+};
+
 /// The protocol the start-up option selects.
 enum class TransferProtocol { Plain = 0, Xmodem = 1, Ymodem = 2, Zmodem = 3 };
 
@@ -47,8 +67,9 @@ class TransferSender : public QObject
     Q_OBJECT
 
 public:
+    /// clock: the time the sender runs on, which must outlive it; the system's when none.
     static std::unique_ptr<TransferSender> create(TransferProtocol protocol, QIODevice& device,
-        TransferFile file, TransferLimits limits = {});
+        TransferFile file, TransferLimits limits = {}, TransferClock* clock = nullptr);
 
     /// Starts the session; returns at once. earlierInput: what the receiver sent before the
     /// session began (its call to start may be in it).
@@ -67,7 +88,7 @@ public:
     /// protocols announce a file.
     QByteArray fileAnnouncement() const;
     /// Since start().
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
+    qint64 elapsedMs() const { return m_clock->nowMs() - m_startMs; }
 
     /// How the sender drops what is queued for the line but not yet sent (a serial port's
     /// output flush). Without it only what the sender holds itself is dropped.
@@ -108,10 +129,10 @@ protected:
     /// (Re)starts the wait for the next answer.
     void expectReply(int timeoutMs);
     void expectReply() { expectReply(m_limits.replyTimeoutMs); }
-    void stopWaiting() { m_replyTimer.stop(); }
-    bool isWaiting() const { return m_replyTimer.isActive(); }
+    void stopWaiting() { m_replyTimer->stop(); }
+    bool isWaiting() const { return m_replyTimer->isActive(); }
     /// The receiver has answered for the first time: the start limit no longer applies.
-    void sessionStarted() { m_startTimer.stop(); }
+    void sessionStarted() { m_startTimer->stop(); }
     void setAcknowledged(qint64 bytes);
     /// Succeeds once the device has sent everything queued.
     void succeedWhenSent();
@@ -119,6 +140,7 @@ protected:
     void fail(const QString& reason);
 
 private:
+    void runOn(TransferClock& clock);
     void readInput();
     void bytesTaken();
     void finish(bool success, const QString& reason);
@@ -131,8 +153,10 @@ private:
     bool m_running = false;
     bool m_draining = false;
     qint64 m_acknowledged = 0;
-    QElapsedTimer m_clock;
-    QTimer m_replyTimer;
-    QTimer m_startTimer;
+    std::unique_ptr<TransferClock> m_systemClock;
+    TransferClock* m_clock = nullptr;
+    qint64 m_startMs = 0;
+    std::unique_ptr<TransferClock::Timer> m_replyTimer;
+    std::unique_ptr<TransferClock::Timer> m_startTimer;
     QList<QMetaObject::Connection> m_connections;
 };
