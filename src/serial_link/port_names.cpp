@@ -11,7 +11,7 @@ QString devicePathForPortName(const QString& portName, const QProcessEnvironment
     const QString overridden = environment.value(QStringLiteral("ZELVIC_") + portName);
     if (!overridden.isEmpty())
         return overridden;
-    return QStringLiteral("/dev/ttyS%1").arg(match.captured(1).toInt() - 1);
+    return kSerialDevicePrefix.toString() + QString::number(match.captured(1).toInt() - 1);
 }
 
 QString describeOpenFailure(SerialOpenProblem problem, const QString& portName,

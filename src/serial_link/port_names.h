@@ -4,8 +4,12 @@
 
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringView>
 
-/// The device behind a port name: "COMn" is /dev/ttyS(n-1) unless the environment variable
+/// Where the machine's own serial ports live: port COMn is this prefix followed by n-1.
+inline constexpr QStringView kSerialDevicePrefix = u"/dev/ttyS";
+
+/// The device behind a port name: "COMn" is the machine's port n-1 unless the environment variable
 /// ZELVIC_COMn names another device (a USB adapter, a pseudo-terminal). Any other name is a
 /// device name or path of its own and is used as it stands.
 QString devicePathForPortName(const QString& portName, const QProcessEnvironment& environment);
