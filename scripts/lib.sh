@@ -11,6 +11,8 @@ ZELVIC_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6
 ZELVIC_RUN_PACKAGES=(xterm iputils-ping lrzsz)
 # What the tests need besides: pseudo-terminal pairs, real transfer peers, a virtual X server.
 ZELVIC_TEST_PACKAGES=(socat lrzsz xvfb xdotool)
+# What the fuzz targets build with: clang and its libFuzzer and sanitizer runtimes.
+ZELVIC_FUZZ_PACKAGES=(clang-14 clang libclang-rt-14-dev)
 
 # install_packages PKG...: installs the packages that are not installed yet, quietly, through
 # sudo when not root.
