@@ -232,7 +232,9 @@ void TransferSender::discardQueuedOutput()
 
 void TransferSender::expectReply(int timeoutMs)
 {
-    m_replyTimer->start(timeoutMs);
+    // A send that failed has ended the session on the way here: nothing is awaited any more.
+    if (m_running)
+        m_replyTimer->start(timeoutMs);
 }
 
 void TransferSender::setAcknowledged(qint64 bytes)
