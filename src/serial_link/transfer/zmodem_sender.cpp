@@ -258,9 +258,13 @@ void ZmodemSender::resumeAt(qint64 position, Resume why)
 void ZmodemSender::pump()
 {
     while (isRunning() && m_stage == Stage::Sending) {
-        // What the device holds is what a ZRPOS would make us throw away.
-        if (device().bytesToWrite() > m_subpacket)
+        // What the device holds is what a ZRPOS would make us throw away. A line that stops
+        // taking it must not hold the session for ever: the answer is awaited meanwhile.
+        if (device().bytesToWrite() > m_subpacket) {
+            if (!isWaiting())
+                expectReply();
             return;
+        }
         if (m_sendPos - m_ackPos >= window()) {
             if (!isWaiting())
                 expectReply();
