@@ -8,3 +8,8 @@ enum class SerialOpenProblem { NotFound, AccessDenied, Busy, Other };
 /// Looks at the device after a failed open to tell a missing device, missing permissions and
 /// a device that another program holds apart (the serial library reports the last two alike).
 SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath);
+
+/// Takes the exclusive advisory lock (flock) that programs sharing serial devices take on an
+/// open device, so that each sees the other. false when another program already holds it; the
+/// lock goes with the descriptor.
+bool lockSerialDevice(qintptr handle);

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,4 +20,10 @@ SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath)
     // Readable and writable, yet the open failed: a lock file or an exclusive open by another
     // program.
     return SerialOpenProblem::Busy;
+}
+
+bool lockSerialDevice(qintptr handle)
+{
+    // A device that cannot be locked at all (no lock support) is not held by anyone else.
+    return ::flock(int(handle), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }

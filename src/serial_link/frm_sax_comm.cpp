@@ -109,7 +109,7 @@ void frmSaxComm::finish(const QString& outcome)
     showQuietly();
 }
 
-void frmSaxComm::showRefusal(const QString& text)
+void frmSaxComm::showNotice(const QString& text)
 {
     lblNotice->setText(text);
     showQuietly();

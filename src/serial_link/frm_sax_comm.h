@@ -24,8 +24,9 @@ public:
     void setProgress(qint64 acknowledged, qint64 total);
     /// Shows the outcome; the Cancel button becomes Close.
     void finish(const QString& outcome);
-    /// Tells the user that a transfer command was turned down while this transfer runs.
-    void showRefusal(const QString& text);
+    /// Tells the user something beside the outcome: a transfer command turned down while this
+    /// transfer runs, or what to do after a failure.
+    void showNotice(const QString& text);
 
     /// The texts the user reads, by label: "file", "protocol", "rate", "elapsed", "outcome",
     /// "notice".

@@ -6,6 +6,8 @@
 #include "serial_link/port_names.h"
 #include "serial_link/transfer/transfer_sender.h"
 
+#include <QScopedValueRollback>
+
 #include <utility>
 
 namespace {
@@ -80,6 +82,15 @@ Failure SaxComm::setPortOpen(bool open)
                                                              : SerialOpenProblem::Other;
         const QString failure
             = describeOpenFailure(problem, m_commPort, device, m_port.errorString());
+        log(LogSwitch::Warnings, failure);
+        return failure;
+    }
+    // The serial library's lock file and exclusive mode do not stop every program (nor root):
+    // programs that lock the device itself are heeded too.
+    if (!lockSerialDevice(m_port.handle())) {
+        m_port.close();
+        const QString failure
+            = describeOpenFailure(SerialOpenProblem::Busy, m_commPort, device, QString());
         log(LogSwitch::Warnings, failure);
         return failure;
     }
@@ -183,7 +194,7 @@ Failure SaxComm::setTransfer(int command)
             = QStringLiteral("A second transfer command was turned down: %1 is still being sent.")
                   .arg(m_sender->file().name);
         log(LogSwitch::Warnings, refusal);
-        window().showRefusal(refusal);
+        window().showNotice(refusal);
         return std::nullopt;
     }
     if (!m_port.isOpen())
@@ -237,6 +248,7 @@ void SaxComm::abortTransfer(const QString& reason)
     if (!transferRunning())
         return;
     log(LogSwitch::Events, QStringLiteral("Transfer cancelled: %1").arg(reason));
+    const QScopedValueRollback cancelling(m_cancelling, true);
     m_sender->cancel(reason);
 }
 
@@ -250,6 +262,14 @@ void SaxComm::transferEnded(bool success, const QString& reason)
     log(success ? LogSwitch::Events : LogSwitch::Warnings,
         QStringLiteral("Transfer %1").arg(outcome));
     window().finish(outcome);
+    // A transfer that failed by itself, not by a request to stop it: what the user can do.
+    if (!success && !m_cancelling)
+        window().showNotice(m_port.isOpen()
+                ? QStringLiteral("Check that the server is connected, switched on and ready, "
+                                 "then press Write again.")
+                : QStringLiteral("Serial port %1 is gone: reconnect the cable or adapter, then "
+                                 "open the port again under Settings, RS232 Port Setup.")
+                      .arg(m_commPort));
     // The sender is in the middle of emitting; it goes when control returns to the event loop.
     m_sender.release()->deleteLater();
     emit transferFinished(success, outcome);
@@ -279,13 +299,14 @@ void SaxComm::portError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
         && error != QSerialPort::WriteError)
         return;
-    if (transferRunning())
-        m_sender->lineLost(QStringLiteral("port lost"));
+    // Closed first, so that whoever hears of the transfer's end finds the port closed.
     if (m_port.isOpen()) {
         m_port.close();
         log(LogSwitch::Events,
             QStringLiteral("Port %1 closed: the device is gone").arg(m_commPort));
     }
+    if (transferRunning())
+        m_sender->lineLost(QStringLiteral("port lost"));
 }
 
 int SaxComm::lineRate() const

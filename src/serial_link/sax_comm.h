@@ -96,6 +96,7 @@ private:
     std::array<bool, 5> m_logSwitches {};
     CommSpyLog m_log;
     QString m_fileToSend;
+    bool m_cancelling = false;
     std::unique_ptr<TransferSender> m_sender;
     std::unique_ptr<frmSaxComm> m_statusWindow;
     // What the receiver said before a transfer began: its call to start may be in it.
