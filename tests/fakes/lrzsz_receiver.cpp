@@ -41,11 +41,6 @@ QByteArray LrzszReceiver::received(const QString& name) const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool LrzszReceiver::exists(const QString& name) const
-{
-    return QFileInfo::exists(QDir(folder()).filePath(name));
-}
-
 bool LrzszReceiver::waitForExit(int timeoutMs)
 {
     return m_socat.state() == QProcess::NotRunning || m_socat.waitForFinished(timeoutMs);

@@ -23,11 +23,8 @@ public:
     QString folder() const { return m_dir.filePath(QStringLiteral("in")); }
     /// The named file as the receiver left it; empty when it does not exist.
     QByteArray received(const QString& name) const;
-    bool exists(const QString& name) const;
     /// Waits for the receiver to end; false when it is still running after timeoutMs.
     bool waitForExit(int timeoutMs);
-    /// What the receiver wrote to its standard error (its log with -vv).
-    QByteArray log() { return m_socat.readAllStandardError(); }
 
 private:
     QTemporaryDir m_dir;
