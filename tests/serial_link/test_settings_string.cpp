@@ -17,84 +17,51 @@ private slots:
     void sameUnderADecimalCommaLocale_data() { check_data(); }
     void sameUnderADecimalCommaLocale();
     void cleanup() { std::setlocale(LC_NUMERIC, "C"); }
-
-private:
-    QTemporaryDir m_locales;
 };
-
-namespace {
-
-void valid(const QString& tag, const QString& text, int baud, int dataBits, int stopBits)
-{
-    QTest::newRow(qPrintable(tag)) << text << true << baud << dataBits << stopBits;
-}
-
-} // namespace
 
 void TestSettingsString::check_data()
 {
+    // The number forms are leadingNumber()'s own: here, what the string makes of the numbers.
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("dataBits");
-    QTest::addColumn<int>("stopBits");
-
-    // Read as 9600 baud, 8 data bits, 1 stop bit: blanks skipped anywhere, signs, hexadecimal,
-    // exponents (one without digits is ignored), anything after the stop bits ignored, 7.5
-    // rounded to the even 8, 1.49 to the nearest.
-    for (const char* text : { "9600,n,8,1", "9600,N,8,1", " 9600,n,8,1", "96 00,n,8,1",
-             "+ 9600,n,+8,+ 1", "&H2580,n,8,1", "96d2,n,0.8D1,1", "9600e,n,8e+,1",
-             "9600,n,8,1,anything", "9600,n,7.5,1", "9600,n,8,1.49" })
-        valid(text, text, 9600, 8, 1);
-    valid("tab and line feed inside", "9\t6\n00,n, 8\t,\n1", 9600, 8, 1);
-    // Read with 2 stop bits: halves to even, octal, signed exponents, a leading decimal point.
-    for (const char* text : { "9600,n,8,1.5", "9600,n,8,2.5", "9600,n,8,2 stop bits",
-             "&h2580,n,&o10,&O2", "96000E-1,n,8,0.02e+2", "9600,n,.8e1,.15e1" })
-        valid(text, text, 9600, 8, 2);
-    valid("112000 even 7 2", "112000,e,7,2", 112000, 7, 2);
-    valid("56000 space", "56000,S,8,1", 56000, 8, 1);
-    for (int baud : { 1200, 2400, 4800, 19200, 38400 })
-        valid(QString("baud %1").arg(baud), QString("%1,n,8,1").arg(baud), baud, 8, 1);
-    for (QChar parity : QString("nNeEoOmMsS"))
-        valid(QString("parity ") + parity, QString("9600,%1,8,1").arg(parity), 9600, 8, 1);
-
+    QTest::addColumn<QList<int>>("line"); // baud rate, data bits, stop bits; none: invalid
+    const auto row = [](const QString& text, const QList<int>& line) {
+        QTest::newRow(qPrintable(text)) << text << line;
+    };
+    // Anything after the stop bits is ignored; halves go to the even number. Every rate of the
+    // list, with an upper-case parity letter.
+    row("9600,n,7.5,1", { 9600, 8, 1 });
+    row("9600,n,8,2.5", { 9600, 8, 2 });
+    row("112000,e,7,2,anything", { 112000, 7, 2 });
+    for (int baud : { 1200, 2400, 4800, 9600, 19200, 38400, 56000 })
+        row(QString("%1,S,8,1").arg(baud), { baud, 8, 1 });
     // Invalid: baud rates, parities, data and stop bits outside the lists (0.5 becomes 0), too
-    // few commas, a hexadecimal number stopping at a non-digit, an ampersand alone, a second
-    // decimal point ending the number, and values beyond 32 bits, which never wrap.
-    for (const char* text : { "115200,n,8,1", "57600,n,8,1", "14400,n,8,1", "0,n,8,1", "9600,x,8,1",
-             "9600, n,8,1", "9600,n ,8,1", "9600,,8,1", "9600,n,6,1", "9600,n,9,1", "9600,n,8",
-             "9600", "9600,n,8,3", "9600,n,8,", "9600,n,8,0.5", "&H25G80,n,8,1", "&9600,n,8,1",
-             "9600,n,8,0.5.5", "99999999999,n,8,1", "4294976896,n,8,1", "&HFFFFFFFF,n,8,1",
-             "9600,n,8,1e400" })
-        QTest::newRow(text) << QString(text) << false << 0 << 0 << 0;
+    // few commas, and values beyond 32 bits, which never wrap.
+    for (const char* text : { "115200,n,8,1", "9600,x,8,1", "9600, n,8,1", "9600,n,6,1", "9600,n,8",
+             "9600,n,8,3", "9600,n,8,0.5", "4294976896,n,8,1" })
+        row(text, {});
 }
 
 void TestSettingsString::check()
 {
     QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(IsValidSettingsString(text), valid);
-    if (!valid)
-        return;
-
+    QFETCH(QList<int>, line);
+    QCOMPARE(IsValidSettingsString(text), !line.isEmpty());
     // The serial control reads every accepted string the same way.
-    const std::optional<LineSettings> line = parseLineSettings(text);
-    QVERIFY(line);
-    QTEST(line->baudRate, "baud");
-    QTEST(line->dataBits, "dataBits");
-    QTEST(line->stopBits, "stopBits");
+    const LineSettings read = parseLineSettings(text).value_or(LineSettings { 0, {}, 0, 0 });
+    if (!line.isEmpty())
+        QCOMPARE((QList<int> { read.baudRate, read.dataBits, read.stopBits }), line);
 }
 
 void TestSettingsString::sameUnderADecimalCommaLocale()
 {
-    const QString localeDir = m_locales.filePath("de_DE.UTF-8");
+    static QTemporaryDir locales; // built once for all rows
+    const QString localeDir = locales.filePath("de_DE.UTF-8");
     if (!QFile::exists(localeDir))
         QProcess::execute("localedef", { "-i", "de_DE", "-f", "UTF-8", localeDir });
     if (!QFile::exists(localeDir))
         QSKIP("localedef cannot build a German locale here");
-    qputenv("LOCPATH", m_locales.path().toLocal8Bit());
-    QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
-    QCOMPARE(std::localeconv()->decimal_point, ",");
+    qputenv("LOCPATH", locales.path().toLocal8Bit());
+    QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && *std::localeconv()->decimal_point == ',');
     check();
 }
 
