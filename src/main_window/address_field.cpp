@@ -7,16 +7,30 @@
 
 namespace {
 
+OctetFilterResult filtered(OctetRule rule, const QString& text)
+{
+    return rule == OctetRule::Decimal ? FilterDecimalOctet(text) : FilterHexOctet(text);
+}
+
 void handleChange(QLineEdit* field, OctetRule rule, QLineEdit* next)
 {
-    const OctetFilterResult result = rule == OctetRule::Decimal ? FilterDecimalOctet(field->text())
-                                                                : FilterHexOctet(field->text());
-    // Writing a repaired text raises the change again, nested, until the rule leaves the text
-    // as it is; a complete byte seen by any of those runs moves the focus on.
-    field->setText(result.text);
-    field->setCursorPosition(field->text().size());
+    // The rule runs again on each repaired text until it leaves the text as it is, and a complete
+    // byte seen by any of those runs moves the focus on. The runs happen here, not nested in the
+    // change each repaired text raises: a rule drops one character a run, and a long paste
+    // would take a stack frame per character until the stack overflows.
+    QString text = field->text();
+    bool complete = false;
+    for (;;) {
+        const OctetFilterResult result = filtered(rule, text);
+        complete = complete || result.focusSignal == 1;
+        if (result.text == text)
+            break;
+        text = result.text;
+    }
+    field->setText(text);
+    field->setCursorPosition(text.size());
     // A disabled next box (the IP row while DHCP is on) cannot take the focus: it stays here.
-    if (result.focusSignal == 1 && next && next->isEnabled())
+    if (complete && next && next->isEnabled())
         next->setFocus();
 }
 
