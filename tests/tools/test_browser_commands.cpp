@@ -5,7 +5,6 @@
 #include "main_window/frm_main.h"
 #include "platform/browser_module_posix.h"
 #include "serial_link/sax_comm.h"
-#include "tools/addresses.h"
 #include "tools/browser_commands.h"
 
 #include <QAction>
@@ -18,63 +17,44 @@ class TestBrowserCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void eachCommandOpensANewWindow();
-    void installedHelpStandsInForAMissingOne();
-    void moduleLookupAndFailure();
+    void addressesOpenedAndFailuresReported();
 
 private:
     FakeMessageBoxes m_boxes;
     FakeWorkingDirectory m_directory;
     FakeBrowserModule m_browsers;
+    QTemporaryDir m_installed; // where the help page the terminal was installed with lies
     SaxComm m_comm { QProcessEnvironment() };
     frmMain m_window { m_comm, m_boxes };
-    BrowserCommands m_commands { m_window, m_directory, m_browsers, m_boxes };
+    BrowserCommands m_commands { m_window, m_directory, m_browsers, m_boxes, m_installed.path() };
 };
 
-void TestBrowserCommands::eachCommandOpensANewWindow()
+void TestBrowserCommands::addressesOpenedAndFailuresReported()
 {
     // The server address takes the texts as they stand; the help page follows the current
-    // directory, its address escaped so that it leads to the file itself.
-    const QString server = "http://a b. 1.x/.?";
+    // directory, its address escaped so that it leads to the file itself. Neither that directory
+    // nor the installed one has a help page: the current one stays.
     setIpTexts(m_window, { "a b", " 1", "x/", "?" });
     m_window.menuItem("mnuWebBrowser")->trigger();
-    for (const char* directory : { "/tmp/my a#1?b%", "/", "C:\\" }) {
-        m_directory.path = directory;
-        m_window.menuItem("HelpTopicsMenu")->trigger();
-    }
-    m_window.menuItem("mnuWebBrowser")->trigger();
-    QCOMPARE(m_browsers.opened,
-        QStringList({ server, "file:///tmp/my a%231%3Fb%25/help.htm", "file:///help.htm",
-            "file:///C:\\/help.htm", server }));
-    QCOMPARE(QUrl::fromUserInput(m_browsers.opened[1]).toLocalFile(), "/tmp/my a#1?b%/help.htm");
-}
-
-void TestBrowserCommands::installedHelpStandsInForAMissingOne()
-{
+    m_directory.path = "/tmp/my a#1?b%";
+    m_window.menuItem("HelpTopicsMenu")->trigger();
+    // Without a help page in the current directory, the installed one stands in.
     QTemporaryDir current;
-    QTemporaryDir installed;
-    FakeBrowserModule browsers;
-    BrowserCommands commands(m_window, m_directory, browsers, m_boxes, installed.path());
     m_directory.path = current.path();
-    commands.HelpTopics(); // neither folder has a help page: the current one stays
-    QVERIFY(QFile(installed.filePath("help.htm")).open(QIODevice::WriteOnly));
-    commands.HelpTopics();
+    QVERIFY(QFile(m_installed.filePath("help.htm")).open(QIODevice::WriteOnly));
+    m_commands.HelpTopics();
     QVERIFY(QFile(current.filePath("help.htm")).open(QIODevice::WriteOnly));
-    commands.HelpTopics();
-    QCOMPARE(browsers.opened,
-        QStringList({ ::helpAddress(current.path()), ::helpAddress(installed.path()),
-            ::helpAddress(current.path()) }));
-}
+    m_commands.HelpTopics();
+    QCOMPARE(m_browsers.opened,
+        QStringList({ "http://a b. 1.x/.?", "file:///tmp/my a%231%3Fb%25/help.htm",
+            "file://" + m_installed.filePath("help.htm"),
+            "file://" + current.filePath("help.htm") }));
+    QCOMPARE(QUrl::fromUserInput(m_browsers.opened[1]).toLocalFile(), "/tmp/my a#1?b%/help.htm");
 
-void TestBrowserCommands::moduleLookupAndFailure()
-{
-    // Installed: bin/../lib/zelvic; in the build tree: beside the program.
+    // A module that cannot be loaded, installed in bin/../lib/zelvic, is reported by each command.
     QTemporaryDir dir;
     const QString installed = dir.filePath("lib/zelvic/libzelvic_browser.so");
     QCOMPARE(browserModulePath(dir.filePath("bin")), installed);
-    QVERIFY(QFile(dir.filePath("libzelvic_browser.so")).open(QIODevice::WriteOnly));
-    QCOMPARE(browserModulePath(dir.path()), dir.filePath("libzelvic_browser.so"));
-    // A module that cannot be loaded is reported by each command.
     const Failure failure = PosixBrowserModule(m_boxes, installed).openWindow("http://127.0.0.1");
     QVERIFY(failure && failure->startsWith(installed));
     m_browsers.failure = failure;
