@@ -20,8 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 namespace {
 
 QByteArray contents(const QString& path)
@@ -30,26 +28,18 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-/// zelvic-device-sim as a child process, with what it printed.
-class Simulator
+/// zelvic-device-sim as a child process, with what it printed; ended with the object.
+struct Simulator
 {
-public:
-    bool start(const QStringList& arguments)
+    explicit Simulator(const QStringList& arguments)
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(ZELVIC_DEVICE_SIM, arguments);
-        return waitFor("^status page: (\\S+)", 10000, &page) && waitFor("^COM1: (\\S+)", 0, &com1);
     }
 
-    ~Simulator()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    /// Waits until the simulator has printed a line matching the pattern; its first capture
-    /// goes to captured.
-    bool waitFor(const QString& pattern, int timeoutMs, QString* captured = nullptr)
+    /// Waits until the simulator has printed a line matching the pattern; gives the pattern's
+    /// last capture, or the whole line when it has none, and nothing when no line matched.
+    QString waitFor(const QString& pattern, int timeoutMs)
     {
         QRegularExpressionMatch match;
         const auto printed = [&] {
@@ -57,51 +47,12 @@ public:
             match = QRegularExpression("(?m)" + pattern).match(output);
             return match.hasMatch() || m_process.state() == QProcess::NotRunning;
         };
-        if (QTest::qWaitFor(printed, timeoutMs) && match.hasMatch() && captured)
-            *captured = match.captured(1);
-        return match.hasMatch();
+        return QTest::qWaitFor(printed, timeoutMs) ? match.captured(match.lastCapturedIndex())
+                                                   : QString();
     }
 
-    QString com1;
-    QString page;
     QString output;
-
-private:
     QProcess m_process;
-};
-
-/// The terminal on fakes, except for the serial port, the working folder and the browser module.
-struct TerminalUnderTest
-{
-    explicit TerminalUnderTest(const QString& com1)
-    {
-        QProcessEnvironment environment;
-        environment.insert("ZELVIC_COM1", com1);
-        terminal = std::make_unique<Terminal>(TerminalPlatform { boxes, dialogs, workingDirectory,
-                                                  systemDirectory, launcher, registry, browsers },
-            environment);
-        terminal->start();
-    }
-
-    // Each entry key by key to whichever box has the focus, as the entry rules move it on, then
-    // Tab to the next box.
-    void fill(const QStringList& entries)
-    {
-        for (const QString& keys : entries) {
-            for (const QChar key : keys)
-                QTest::keyClicks(QApplication::focusWidget(), QString(key));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        }
-    }
-
-    FakeMessageBoxes boxes;
-    FakeFileDialogs dialogs;
-    PosixWorkingDirectory workingDirectory;
-    FakeSystemDirectory systemDirectory;
-    FakeProcessLauncher launcher;
-    FakeRegistry registry;
-    PosixBrowserModule browsers { boxes, ZELVIC_BROWSER_MODULE };
-    std::unique_ptr<Terminal> terminal;
 };
 
 } // namespace
@@ -128,36 +79,57 @@ void TestEndToEnd::upload()
 {
     QFETCH(int, protocol);
     QTemporaryDir kept;
-    Simulator server;
-    QVERIFY(server.start({ "--protocol", QString::number(protocol), "--keep", kept.path() }));
+    Simulator server({ "--protocol", QString::number(protocol), "--keep", kept.path() });
+    const QString page = server.waitFor("^status page: (\\S+)", 10000);
+    const QString com1 = server.waitFor("^COM1: (\\S+)", 0);
+    QVERIFY2(!com1.isEmpty(), qPrintable(server.output));
 
-    TerminalUnderTest t(server.com1);
-    QVERIFY(QTest::qWaitForWindowActive(&t.terminal->mainWindow()));
-    t.terminal->comm().setStartupOption(protocol);
+    // The terminal on fakes, except for the serial port, the working folder and the browser
+    // module.
+    FakeMessageBoxes boxes;
+    FakeFileDialogs dialogs;
+    PosixWorkingDirectory workingDirectory;
+    FakeSystemDirectory systemDirectory;
+    FakeProcessLauncher launcher;
+    FakeRegistry registry;
+    PosixBrowserModule browsers { boxes, ZELVIC_BROWSER_MODULE };
+    QProcessEnvironment environment;
+    environment.insert("ZELVIC_COM1", com1);
+    Terminal terminal(TerminalPlatform { boxes, dialogs, workingDirectory, systemDirectory,
+                          launcher, registry, browsers },
+        environment);
+    terminal.start();
+    QVERIFY(QTest::qWaitForWindowActive(&terminal.mainWindow()));
+    terminal.comm().setStartupOption(protocol);
 
-    // Everything typed as a user would, from the DHCP box onwards; the port box is left as it is.
-    // The server's address, 127.0.0.1, is also where the browser goes.
-    t.fill({ " ", "1270", "0", "1", "00e04c6801fa", "bench@example.com", "server@example.com",
-        "mail.example.com", "192168001010", "", "admin", "s3cret" });
+    // Everything typed as a user would, from the DHCP box onwards, each entry key by key to
+    // whichever box has the focus as the entry rules move it on, then Tab to the next box. The
+    // server's address, 127.0.0.1, is also where the browser goes.
+    for (const char* keys : { " ", "1270", "0", "1", "00e04c6801fa", "bench@example.com",
+             "server@example.com", "mail.example.com", "192168001010", "", "admin", "s3cret" }) {
+        for (const QChar key : QString(keys))
+            QTest::keyClicks(QApplication::focusWidget(), QString(key));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
 
     const QString saved = kept.filePath("server.ini");
-    t.dialogs.answers.append(saved);
-    QTest::mouseClick(t.terminal->mainWindow().writeButton(), Qt::LeftButton);
+    dialogs.answers.append(saved);
+    QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
 
-    QVERIFY2(server.waitFor("^upload: .* applied$", 60000), qPrintable(server.output));
+    QVERIFY2(!server.waitFor("^upload: .* applied$", 60000).isEmpty(), qPrintable(server.output));
     const QByteArray written = contents(saved);
     QVERIFY(written.startsWith("[System]\r\nDHCP=0\r\nIP0=7F00\r\nIP1=0001\r\nMAC0=00E0\r\n"));
     QVERIFY(written.endsWith("Username=admin\r\nPassword=s3cret\r\n"));
     QCOMPARE(contents(kept.filePath("upload-1.ini")), written);
 
-    QCOMPARE(t.boxes.shown, QStringList());
+    QCOMPARE(boxes.shown, QStringList());
     // The browser window is opened once, after the last upload.
     if (protocol != 3)
         return;
     // The address has no port: the page must be on port 80.
-    if (server.page != "http://127.0.0.1:80/")
+    if (page != "http://127.0.0.1:80/")
         QSKIP("port 80 on 127.0.0.1 is taken or may not be bound here");
-    t.terminal->mainWindow().menuItem("mnuWebBrowser")->trigger();
+    terminal.mainWindow().menuItem("mnuWebBrowser")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(
         QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString(),
         statusPageTitle(), 60000);
