@@ -69,6 +69,7 @@ struct Settings
     QString lineSettings;
     int baud = 0;
     int stallMs = 1000;
+    double stallRatio = 0.1;
     QStringList receiverExtra;
     int uploadLimitS = 600;
     int receiverGraceS = 30;
@@ -346,14 +347,15 @@ struct Tally
 };
 
 /// The fault options for a bit-error rate: drops and noise as often as bit errors, stalls a
-/// tenth as often.
+/// set fraction as often.
 QStringList faultOptions(const Settings& settings, double rate, quint32 seed)
 {
     const auto number = [](double value) { return QString::number(value, 'g', 6); };
     return { QStringLiteral("--ber"), number(rate), QStringLiteral("--drop"), number(rate),
-        QStringLiteral("--noise"), number(rate), QStringLiteral("--stall"), number(rate / 10),
-        QStringLiteral("--stall-ms"), QString::number(settings.stallMs), QStringLiteral("--seed"),
-        QString::number(seed), QStringLiteral("--baud"), QString::number(settings.baud) };
+        QStringLiteral("--noise"), number(rate), QStringLiteral("--stall"),
+        number(rate * settings.stallRatio), QStringLiteral("--stall-ms"),
+        QString::number(settings.stallMs), QStringLiteral("--seed"), QString::number(seed),
+        QStringLiteral("--baud"), QString::number(settings.baud) };
 }
 
 QString verdictName(Verdict verdict)
@@ -397,8 +399,8 @@ int main(int argc, char* argv[])
         "receivers and counts, per protocol and bit-error rate, the uploads that succeeded, "
         "failed, and those reported as success without the exact file arriving (silent "
         "corruptions: the exit status is 1 when there is any). Drops and noise bursts come as "
-        "often as bit errors, stalls a tenth as often. Plain bytes are not run: lrzsz has no "
-        "receiver for them and they carry no error detection."));
+        "often as bit errors, stalls a tenth as often (--stall-ratio). Plain bytes are not run: "
+        "lrzsz has no receiver for them and they carry no error detection."));
     parser.addHelpOption();
     const QCommandLineOption protocolsOption(QStringLiteral("protocols"),
         QStringLiteral("Protocols: XMODEM,YMODEM,ZMODEM."), QStringLiteral("list"),
@@ -425,6 +427,9 @@ int main(int argc, char* argv[])
         QStringLiteral("0"));
     const QCommandLineOption stallOption(QStringLiteral("stall-ms"),
         QStringLiteral("How long a stall lasts."), QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption stallRatioOption(QStringLiteral("stall-ratio"),
+        QStringLiteral("The stall rate as a fraction of the bit-error rate."),
+        QStringLiteral("ratio"), QStringLiteral("0.1"));
     const QCommandLineOption receiverTimeoutOption(QStringLiteral("receiver-timeout"),
         QStringLiteral("lrzsz's timeout (its -t option) in tenths of a second; 0: its own."),
         QStringLiteral("tenths"), QStringLiteral("0"));
@@ -435,7 +440,8 @@ int main(int argc, char* argv[])
         QStringLiteral("Record every upload's events, warnings and bytes in the CommSpy log "
                        "(meant with --parallel 1)."));
     parser.addOptions({ protocolsOption, ratesOption, uploadsOption, parallelOption, inputsOption,
-        seedOption, baudOption, stallOption, receiverTimeoutOption, relayOption, commSpyOption });
+        seedOption, baudOption, stallOption, stallRatioOption, receiverTimeoutOption, relayOption,
+        commSpyOption });
     parser.process(app);
 
     QTextStream out(stdout);
@@ -449,6 +455,7 @@ int main(int argc, char* argv[])
     settings.lineSettings
         = QStringLiteral("%1,n,8,1").arg(settings.baud > 0 ? settings.baud : 115200);
     settings.stallMs = parser.value(stallOption).toInt();
+    settings.stallRatio = parser.value(stallRatioOption).toDouble();
     settings.commSpy = parser.isSet(commSpyOption);
     if (const int tenths = parser.value(receiverTimeoutOption).toInt(); tenths > 0)
         settings.receiverExtra = { QStringLiteral("-t"), QString::number(tenths) };
@@ -543,11 +550,12 @@ int main(int argc, char* argv[])
 
     out << QStringLiteral("Uploads with the serial control through zelvic-line-relay to "
                           "lrzsz (rx -b -c, rb -b -y, rz -b -y%1); per byte: drop and noise "
-                          "rate = bit-error rate, stall rate = bit-error rate / 10, stalls of "
-                          "%2 ms; relay speed %3\n")
+                          "rate = bit-error rate, stall rate = bit-error rate x %2, stalls of "
+                          "%3 ms; relay speed %4\n")
                .arg(settings.receiverExtra.isEmpty()
                        ? QString()
                        : QStringLiteral(", ") + settings.receiverExtra.join(u' '))
+               .arg(settings.stallRatio)
                .arg(settings.stallMs)
                .arg(settings.baud > 0 ? QStringLiteral("%1 baud").arg(settings.baud)
                                       : QStringLiteral("unlimited"));

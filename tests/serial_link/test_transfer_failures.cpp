@@ -113,6 +113,8 @@ private slots:
     void endsAsFailed();
     void zmodemFollowsTheReceiver_data();
     void zmodemFollowsTheReceiver();
+    void blocksFollowLateAnswers_data();
+    void blocksFollowLateAnswers();
 };
 
 void TestTransferFailures::endsAsFailed_data()
@@ -196,6 +198,54 @@ void TestTransferFailures::zmodemFollowsTheReceiver()
     QCOMPARE(receiver.file, content);
     QVERIFY(segment == 0 || receiver.longestSegment <= segment);
     QCOMPARE(outcome.discards, rewind ? 1 : 0);
+}
+
+void TestTransferFailures::blocksFollowLateAnswers_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("late");
+
+    // The receiver answers the first copy of block late only once the sender, having heard
+    // nothing, sends it again (then it answers both), and refuses the next block's first copy.
+    QTest::newRow("XMODEM, block 1") << int(TransferProtocol::Xmodem) << 1;
+    QTest::newRow("YMODEM, block 0") << int(TransferProtocol::Ymodem) << 0;
+}
+
+void TestTransferFailures::blocksFollowLateAnswers()
+{
+    QFETCH(int, protocol);
+    QFETCH(int, late);
+    ScriptedReceiver device;
+    QByteArray file;
+    int expected = late;
+    bool held = false;
+    bool refused = false;
+    bool ended = false;
+    device.script = [&](const QByteArray& chunk) {
+        const int number = chunk == "\x04" ? -1 : quint8(chunk[1]);
+        if (number < 0 || ended) { // EOT, then the batch's empty block 0
+            ended = true;
+            device.reply("\x06" + QByteArray(number < 0 && late == 0 ? "C" : ""));
+        } else if (number == late && !held) {
+            held = true;
+        } else if (number == late + 1 && !refused) {
+            refused = true;
+            device.reply("\x15");
+        } else if (number == expected) {
+            file += number > 0 ? chunk.mid(3, chunk.size() - 5) : QByteArray();
+            device.reply(number == 0 ? "\x06"
+                                       "C\x06"
+                                     : QByteArray(number == late ? 2 : 1, '\x06'));
+            ++expected;
+        } else {
+            device.reply(number == expected - 1 ? "\x06" : "\x18\x18");
+        }
+    };
+    device.reply("C");
+    const QByteArray content = kSample.repeated(20);
+    const Outcome outcome = run(TransferProtocol(protocol), device, content);
+    QCOMPARE(outcome.reason, QString());
+    QCOMPARE(file, content + QByteArray(56, '\x1a'));
 }
 
 QTEST_GUILESS_MAIN(TestTransferFailures)

@@ -2,6 +2,7 @@
 
 #include "serial_link/transfer/crc.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -16,6 +17,8 @@ constexpr char kCrcStart = 'C';
 constexpr char kPadding = 0x1A;
 constexpr int kShortBlock = 128;
 constexpr int kLongBlock = 1024;
+// How long after the line could have carried a copy of a block its answer may still come.
+constexpr int kAnswerMarginMs = 1000;
 
 } // namespace
 
@@ -61,31 +64,50 @@ void XmodemSender::answer(char reply)
         return;
     case Stage::Header:
         if (reply == kAck) {
+            ++m_answers;
             m_stage = Stage::AwaitDataStart;
             m_refusals = m_timeouts = 0;
             expectReply();
         } else if (reply == kNak) {
+            ++m_answers;
             retry(true);
         }
         return;
     case Stage::AwaitDataStart:
-        if (reply == kCrcStart)
-            startData();
+        if (reply == kCrcStart) {
+            // A second copy of block 0 would be acknowledged once more, after this call.
+            if (m_copies > m_answers)
+                settle(true);
+            else
+                startData();
+        }
         return;
     case Stage::Data:
         if (reply == kAck) {
+            ++m_answers;
             m_position += m_blockBytes;
             setAcknowledged(m_position);
             ++m_blockNumber;
-            if (m_position >= total())
-                sendEot();
+            if (m_copies > m_answers)
+                settle(false);
             else
-                sendDataBlock();
+                nextBlock();
         } else if (reply == kNak
             || (reply == kCrcStart && m_variant == Variant::Xmodem && m_position == 0)) {
             // A receiver that missed the first block opens again.
+            ++m_answers;
             retry(true);
         }
+        return;
+    case Stage::Settle:
+        // A late answer to a copy: the receiver is waiting for what comes next. Once every copy
+        // is answered, or the line has been quiet for a while, that goes out.
+        if (reply == kAck || reply == kNak || reply == kCrcStart)
+            ++m_answers;
+        if (m_answers >= m_copies)
+            endSettle();
+        else
+            expectReply(int(std::clamp<qint64>(m_settleDeadline - elapsedMs(), 0, quietMs())));
         return;
     case Stage::Eot:
         if (reply == kAck) {
@@ -126,6 +148,9 @@ void XmodemSender::replyTimedOut()
         m_stage = Stage::Eot;
         m_current = QByteArray(1, kEot);
         break;
+    case Stage::Settle:
+        endSettle();
+        return;
     case Stage::Header:
     case Stage::Data:
     case Stage::Eot:
@@ -143,6 +168,38 @@ void XmodemSender::startData()
         sendEot();
     else
         sendDataBlock();
+}
+
+void XmodemSender::nextBlock()
+{
+    if (m_position >= total())
+        sendEot();
+    else
+        sendDataBlock();
+}
+
+void XmodemSender::settle(bool thenStartData)
+{
+    emit protocolEvent(QStringLiteral("Waiting for late answers to a block sent more than once"));
+    m_stage = Stage::Settle;
+    m_settleStartsData = thenStartData;
+    m_settleDeadline = elapsedMs() + limits().replyTimeoutMs;
+    expectReply(quietMs());
+}
+
+void XmodemSender::endSettle()
+{
+    if (m_settleStartsData)
+        startData();
+    else
+        nextBlock();
+}
+
+int XmodemSender::quietMs() const
+{
+    // The copy may have left only just now: a long block's time on the line, then the margin.
+    const int lineMs = lineRate() > 0 ? (kLongBlock + 5) * 1000 / lineRate() : 0;
+    return std::min(lineMs + kAnswerMarginMs, limits().replyTimeoutMs);
 }
 
 void XmodemSender::sendDataBlock()
@@ -175,6 +232,8 @@ void XmodemSender::transmit(Stage stage, QByteArray bytes)
     m_stage = stage;
     m_current = std::move(bytes);
     m_refusals = m_timeouts = 0;
+    m_copies = 1;
+    m_answers = 0;
     if (send(m_current))
         expectReply();
 }
@@ -190,6 +249,7 @@ void XmodemSender::retry(bool refused)
                                                : QStringLiteral("block %1").arg(m_blockNumber);
     emit protocolWarning(refused ? QStringLiteral("Receiver refused %1, sending it again").arg(what)
                                  : QStringLiteral("No answer to %1, sending it again").arg(what));
+    ++m_copies;
     if (send(m_current))
         expectReply();
 }
