@@ -10,29 +10,22 @@
 class FakeFileDialogs final : public FileDialogs
 {
 public:
-    enum class Kind { Open, Save };
-    struct Shown
-    {
-        Kind kind;
-        FileDialogRequest request;
-    };
-
     std::optional<QString> showOpen(const FileDialogRequest& request) override
     {
-        return answer(Kind::Open, request);
+        return answer(request);
     }
     std::optional<QString> showSave(const FileDialogRequest& request) override
     {
-        return answer(Kind::Save, request);
+        return answer(request);
     }
 
     QList<std::optional<QString>> answers;
-    QList<Shown> shown;
+    QList<FileDialogRequest> shown;
 
 private:
-    std::optional<QString> answer(Kind kind, const FileDialogRequest& request)
+    std::optional<QString> answer(const FileDialogRequest& request)
     {
-        shown.append({ kind, request });
+        shown.append(request);
         return answers.isEmpty() ? std::nullopt : answers.takeFirst();
     }
 };

@@ -12,17 +12,16 @@ public:
     {
         QString program;
         QStringList arguments;
-        bool inTerminal = false;
     };
 
     Failure start(const QString& program, const QStringList& arguments) override
     {
-        started.append({ program, arguments, false });
+        started.append({ program, arguments });
         return failure;
     }
     Failure startInTerminal(const QString& program, const QStringList& arguments) override
     {
-        started.append({ program, arguments, true });
+        started.append({ program, arguments });
         return failure;
     }
 
