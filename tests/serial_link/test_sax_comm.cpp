@@ -33,10 +33,8 @@ private slots:
 
     void opensAPseudoTerminalAndCarriesBytes();
     void settingsTakeEffectOnTheOpenPort();
-    void busyDeviceIsReported();
 
     void startUpOpensThePort();
-    void startUpWithoutADeviceShowsOneMessage();
 };
 
 void TestSaxComm::devicePaths_data()
@@ -132,17 +130,6 @@ void TestSaxComm::settingsTakeEffectOnTheOpenPort()
     QCOMPARE(comm.port().baudRate(), 4800);
 }
 
-void TestSaxComm::busyDeviceIsReported()
-{
-    PtyPair pty;
-    QVERIFY(pty.isReady());
-    SaxComm first(com1At(pty.endA()));
-    QCOMPARE(first.setPortOpen(true), Failure {});
-    SaxComm second(com1At(pty.endA()));
-    const Failure failure = second.setPortOpen(true);
-    QVERIFY2(failure && failure->contains("another program holds it"), qPrintable(*failure));
-}
-
 void TestSaxComm::startUpOpensThePort()
 {
     PtyPair pty;
@@ -155,18 +142,6 @@ void TestSaxComm::startUpOpensThePort()
     QVERIFY(comm.portOpen());
     QCOMPARE(comm.port().baudRate(), 9600);
     QCOMPARE(comm.startupOption(), 3);
-}
-
-void TestSaxComm::startUpWithoutADeviceShowsOneMessage()
-{
-    SaxComm comm(com1At("/nonexistent/zelvic-port"));
-    FakeMessageBoxes boxes;
-    frmMain window(comm, boxes);
-    window.Load();
-    QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY2(boxes.shown.first().contains("COM1 (/nonexistent/zelvic-port): there is no such"),
-        qPrintable(boxes.shown.first()));
-    QVERIFY(!comm.portOpen());
 }
 
 QTEST_MAIN(TestSaxComm)
