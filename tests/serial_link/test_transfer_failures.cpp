@@ -204,20 +204,26 @@ void TestTransferFailures::blocksFollowLateAnswers_data()
 {
     QTest::addColumn<int>("protocol");
     QTest::addColumn<int>("late");
+    QTest::addColumn<QByteArray>("calls");
 
-    // The receiver answers the first copy of block late only once the sender, having heard
-    // nothing, sends it again (then it answers both), and refuses the next block's first copy.
-    QTest::newRow("XMODEM, block 1") << int(TransferProtocol::Xmodem) << 1;
-    QTest::newRow("YMODEM, block 0") << int(TransferProtocol::Ymodem) << 0;
+    // The receiver opens with calls; it answers the first copy of block late only once the
+    // sender, having heard nothing, sends it again (then it answers both), and refuses the
+    // first copy of block 2.
+    const int x = int(TransferProtocol::Xmodem);
+    QTest::newRow("XMODEM, block 1 answered late") << x << 1 << QByteArray("C");
+    QTest::newRow("YMODEM, block 0 answered late")
+        << int(TransferProtocol::Ymodem) << 0 << QByteArray("C");
+    QTest::newRow("XMODEM, called twice") << x << -1 << QByteArray("CC");
 }
 
 void TestTransferFailures::blocksFollowLateAnswers()
 {
     QFETCH(int, protocol);
     QFETCH(int, late);
+    QFETCH(QByteArray, calls);
     ScriptedReceiver device;
     QByteArray file;
-    int expected = late;
+    int expected = late == 0 ? 0 : 1;
     bool held = false;
     bool refused = false;
     bool ended = false;
@@ -228,7 +234,7 @@ void TestTransferFailures::blocksFollowLateAnswers()
             device.reply("\x06" + QByteArray(number < 0 && late == 0 ? "C" : ""));
         } else if (number == late && !held) {
             held = true;
-        } else if (number == late + 1 && !refused) {
+        } else if (number == 2 && !refused) {
             refused = true;
             device.reply("\x15");
         } else if (number == expected) {
@@ -241,7 +247,7 @@ void TestTransferFailures::blocksFollowLateAnswers()
             device.reply(number == expected - 1 ? "\x06" : "\x18\x18");
         }
     };
-    device.reply("C");
+    device.reply(calls);
     const QByteArray content = kSample.repeated(20);
     const Outcome outcome = run(TransferProtocol(protocol), device, content);
     QCOMPARE(outcome.reason, QString());

@@ -30,6 +30,9 @@ XmodemSender::XmodemSender(
 
 void XmodemSender::takeInput(QByteArrayView bytes)
 {
+    // A receiver repeats its call until the first block arrives: calls that came together are
+    // one call, or each would put another copy of the first block on the line.
+    char call = 0;
     for (const char c : bytes) {
         if (!isRunning())
             return;
@@ -42,8 +45,13 @@ void XmodemSender::takeInput(QByteArrayView bytes)
             continue;
         }
         m_lastWasCan = false;
-        answer(c);
+        if (m_stage == Stage::AwaitStart)
+            call = c == kCrcStart || c == kNak ? c : call;
+        else
+            answer(c);
     }
+    if (call != 0 && isRunning())
+        answer(call);
 }
 
 void XmodemSender::answer(char reply)
