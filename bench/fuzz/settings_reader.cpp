@@ -157,8 +157,9 @@ QByteArray written(const ServerSettings& settings)
 bool holdsAKey(const ServerSettings& s)
 {
     QStringList texts { s.sender, s.receiver, s.host, s.userName, s.password };
-    for (const QString& mac : s.macAddress)
-        texts << mac;
+    // A MAC line holds two boxes' texts side by side.
+    for (std::size_t i = 0; i < s.macAddress.size(); i += 2)
+        texts << s.macAddress[i] + s.macAddress[i + 1];
     for (const QString& text : texts) {
         for (const char* key : kKeys) {
             if (text.contains(QLatin1String(key)))
