@@ -6,7 +6,9 @@
 //   0: retries (0-10)      1: reply time (0.5-10 s) and start time (1-8 reply times)
 //   2-3: file size (0-8999) 4: file contents (zeros, bytes the protocols escape, random, a ramp)
 //   5: line speed (stalled to 1 MB/s), output flush, speed told to the sender, failing writes
-//   6: bytes written before the writes fail (x64)   7: bytes the receiver sent before the start
+//   6: bytes written before the writes fail (x64)
+//   7: bytes the receiver sent before the start (low three bits); whether the session is then
+//      cancelled or its line lost once the receiver falls silent (the next two)
 //   then chunks: a byte (pause: high four bits; length - 1: low four bits) and the chunk.
 // Whatever it is fed, the sender must end, succeeded or failed, within its limits after the
 // receiver falls silent, write a bounded amount, and be silent once it has ended.
@@ -224,14 +226,17 @@ int fuzzSender(TransferProtocol protocol, const uint8_t* data, size_t size)
     const uint8_t times = input.byte();
     limits.replyTimeoutMs = 500 * (1 + times % 20);
     limits.startTimeoutMs = limits.replyTimeoutMs * (1 + times / 20 % 8);
-    const qsizetype fileSize = (input.byte() | input.byte() << 8) % 9000;
+    const uint8_t sizeLow = input.byte(); // read in turn: the operands of | are not sequenced
+    const qsizetype fileSize = (sizeLow | input.byte() << 8) % 9000;
     const QByteArray contents = fileContents(fileSize, input.byte());
     const uint8_t lineByte = input.byte();
     const qint64 rate = kRates[lineByte % 8];
     const bool flushes = (lineByte & 0x08) != 0;
     const bool rateTold = (lineByte & 0x10) != 0;
     const uint8_t failUnits = input.byte();
-    const QByteArray earlier = input.bytes(input.byte() % 8);
+    const uint8_t startByte = input.byte();
+    const QByteArray earlier = input.bytes(startByte % 8);
+    const int ending = startByte >> 3 & 3;
 
     VirtualClock clock;
     FakeLine line;
@@ -297,6 +302,14 @@ int fuzzSender(TransferProtocol protocol, const uint8_t* data, size_t size)
             delivered += chunk.size();
             line.deliver(chunk);
         }
+    }
+
+    if (finishedCount == 0 && ending != 0) {
+        if (ending == 1)
+            sender->cancel("cancelled");
+        else
+            sender->lineLost("line lost");
+        FUZZ_CHECK(finishedCount == 1 && !succeeded, "a cancel or a lost line does not end it");
     }
 
     // The receiver is silent from here: the sender gives up within its limits, plus the time the
