@@ -71,6 +71,7 @@ struct Settings
     int stallMs = 1000;
     double stallRatio = 0.1;
     QStringList receiverExtra;
+    QString logs; // the folder for each upload's receiver log; none when empty
     int uploadLimitS = 600;
     int receiverGraceS = 30;
     bool commSpy = false;
@@ -176,12 +177,14 @@ class Upload : public QObject
     Q_OBJECT
 
 public:
+    /// log: where the relay's summary and the receiver's protocol log go; none when empty.
     Upload(const Settings& settings, const Protocol& protocol, const QStringList& faults,
-        const Input& input)
+        const Input& input, const QString& log)
         : m_settings(settings)
         , m_protocol(protocol)
         , m_faults(faults)
         , m_input(input)
+        , m_log(log)
     { }
 
     void start()
@@ -198,12 +201,15 @@ public:
         file.close();
 
         QStringList arguments = m_faults;
-        arguments << QStringLiteral("--quiet") << QStringLiteral("--") << m_protocol.receiver
-                  << m_settings.receiverExtra;
+        if (m_log.isEmpty())
+            arguments << QStringLiteral("--quiet");
+        arguments << QStringLiteral("--") << m_protocol.receiver << m_settings.receiverExtra;
+        if (!m_log.isEmpty())
+            arguments << QStringLiteral("-vv");
         if (m_protocol.padded)
             arguments << kFileName;
         m_relay.setWorkingDirectory(m_receiveFolder);
-        m_relay.setStandardErrorFile(QProcess::nullDevice());
+        m_relay.setStandardErrorFile(m_log.isEmpty() ? QProcess::nullDevice() : m_log);
         connect(&m_relay, &QProcess::readyReadStandardOutput, this, &Upload::relayReady);
         connect(&m_relay, &QProcess::finished, this, &Upload::relayEnded);
         m_limit.setSingleShot(true);
@@ -313,6 +319,7 @@ private:
     const Protocol& m_protocol;
     QStringList m_faults;
     const Input& m_input;
+    QString m_log;
     QTemporaryDir m_work;
     QString m_sendPath;
     QString m_receiveFolder;
@@ -436,12 +443,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption relayOption(QStringLiteral("relay"),
         QStringLiteral("The relay program (default: zelvic-line-relay beside this program)."),
         QStringLiteral("path"));
+    const QCommandLineOption logsOption(QStringLiteral("logs"),
+        QStringLiteral("Run the receivers with -vv and keep each upload's receiver log and the "
+                       "relay's fault counts in this folder, named protocol-rate-seed.log."),
+        QStringLiteral("folder"));
     const QCommandLineOption commSpyOption(QStringLiteral("commspy"),
         QStringLiteral("Record every upload's events, warnings and bytes in the CommSpy log "
                        "(meant with --parallel 1)."));
     parser.addOptions({ protocolsOption, ratesOption, uploadsOption, parallelOption, inputsOption,
         seedOption, baudOption, stallOption, stallRatioOption, receiverTimeoutOption, relayOption,
-        commSpyOption });
+        logsOption, commSpyOption });
     parser.process(app);
 
     QTextStream out(stdout);
@@ -457,6 +468,10 @@ int main(int argc, char* argv[])
     settings.stallMs = parser.value(stallOption).toInt();
     settings.stallRatio = parser.value(stallRatioOption).toDouble();
     settings.commSpy = parser.isSet(commSpyOption);
+    if (parser.isSet(logsOption)) {
+        settings.logs = QDir(parser.value(logsOption)).absolutePath();
+        QDir().mkpath(settings.logs);
+    }
     if (const int tenths = parser.value(receiverTimeoutOption).toInt(); tenths > 0)
         settings.receiverExtra = { QStringLiteral("-t"), QString::number(tenths) };
     const int uploads = parser.value(uploadsOption).toInt();
@@ -507,8 +522,13 @@ int main(int argc, char* argv[])
             jobs.pop_front();
             const quint32 uploadSeed = seed + quint32(job.index);
             const Input& input = inputs[job.index % inputs.size()];
+            const QString log = settings.logs.isEmpty()
+                ? QString()
+                : QStringLiteral("%1/%2-%3-%4.log")
+                      .arg(settings.logs, job.protocol->name, QString::number(job.rate))
+                      .arg(uploadSeed);
             auto* upload = new Upload(
-                settings, *job.protocol, faultOptions(settings, job.rate, uploadSeed), input);
+                settings, *job.protocol, faultOptions(settings, job.rate, uploadSeed), input, log);
             ++running;
             QObject::connect(upload, &Upload::done, &app, [&, upload, job, uploadSeed] {
                 const Result result = upload->result();

@@ -39,7 +39,8 @@ Outcome run(TransferProtocol protocol, ScriptedReceiver& device, const QByteArra
 
 /// A ZMODEM receiver that keeps the file it is sent. A test makes it break the rules: once the
 /// sender has sent the header stage it answers instead (or nothing); with rewind it claims once
-/// that everything after byte 1024 arrived damaged.
+/// that everything after byte 1024 arrived damaged and asks for it again (1), or loses the first
+/// data subpacket and its request for it (2).
 struct FakeZmodemReceiver
 {
     FakeZmodemReceiver(ScriptedReceiver& port, int flags, int buffer = 0)
@@ -62,7 +63,8 @@ struct FakeZmodemReceiver
     {
         if (event.isData)
             takeData(event);
-        else if (lastHeader == ZRQINIT || lastHeader == ZEOF)
+        else if (lastHeader == ZRQINIT
+            || (lastHeader == ZEOF && event.header.position() == quint32(file.size())))
             device.reply(hexHeader(zrinit));
         else if (lastHeader == ZFIN)
             device.reply(hexHeader(Header::withPosition(ZFIN, 0)));
@@ -74,11 +76,11 @@ struct FakeZmodemReceiver
     {
         if (lastHeader == ZFILE) {
             device.reply(hexHeader(Header::withPosition(ZRPOS, 0)));
-        } else if (rewind && file.size() >= 4096) {
-            rewind = false;
+        } else if (rewind == 2 || (rewind == 1 && file.size() >= 4096)) {
             file.truncate(1024);
             skipping = true;
-            device.reply(hexHeader(Header::withPosition(ZRPOS, 1024)));
+            if (std::exchange(rewind, 0) == 1)
+                device.reply(hexHeader(Header::withPosition(ZRPOS, 1024)));
         } else if (!skipping) {
             file += event.data;
             segment += event.data.size();
@@ -94,7 +96,7 @@ struct FakeZmodemReceiver
     Header zrinit;
     int stage = -1;
     QByteArray instead;
-    bool rewind = false;
+    int rewind = 0;
     quint8 lastHeader = 0xFF;
     bool skipping = false;
     qint64 segment = 0; // data since the last ZCRCW
@@ -172,14 +174,15 @@ void TestTransferFailures::zmodemFollowsTheReceiver_data()
     QTest::addColumn<int>("flags");
     QTest::addColumn<int>("buffer");
     QTest::addColumn<int>("segment");
-    QTest::addColumn<bool>("rewind");
+    QTest::addColumn<int>("rewind");
 
     // segment: the most data allowed between two ZCRCW; 0 when the receiver takes a stream.
     const int streaming = CANFDX | CANOVIO | CANFC32;
-    QTest::newRow("CRC-16 only") << int(CANFDX | CANOVIO) << 0 << 0 << false;
-    QTest::newRow("2 KiB buffer") << streaming << 2048 << 2048 << false;
-    QTest::newRow("no overlapped input") << int(CANFDX | CANFC32) << 0 << 1024 << false;
-    QTest::newRow("asks for an earlier offset") << streaming << 0 << 0 << true;
+    QTest::newRow("CRC-16 only") << int(CANFDX | CANOVIO) << 0 << 0 << 0;
+    QTest::newRow("2 KiB buffer") << streaming << 2048 << 2048 << 0;
+    QTest::newRow("no overlapped input") << int(CANFDX | CANFC32) << 0 << 1024 << 0;
+    QTest::newRow("asks for an earlier offset") << streaming << 0 << 0 << 1;
+    QTest::newRow("first data and request for them lost") << streaming << 0 << 0 << 2;
 }
 
 void TestTransferFailures::zmodemFollowsTheReceiver()
@@ -187,11 +190,11 @@ void TestTransferFailures::zmodemFollowsTheReceiver()
     QFETCH(int, flags);
     QFETCH(int, buffer);
     QFETCH(int, segment);
-    QFETCH(bool, rewind);
+    QFETCH(int, rewind);
     ScriptedReceiver device;
     FakeZmodemReceiver receiver(device, flags, buffer);
     receiver.rewind = rewind;
-    const QByteArray content = kSample.repeated(1000);
+    const QByteArray content = kSample.repeated(rewind == 2 ? 200 : 1000);
     const Outcome outcome = run(TransferProtocol::Zmodem, device, content);
     QCOMPARE(outcome.reason, QString());
     QVERIFY(outcome.success);

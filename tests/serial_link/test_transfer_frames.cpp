@@ -81,8 +81,8 @@ void TestTransferFrames::readsHeaders_data()
         << QByteArray("\x2a\x18\x43\x04\x00\x00\x04\x01\x4f\xa4\xc9\x20", 12) << "H4:00000401";
     QTest::newRow("CRC-16 binary header, escaped")
         << QByteArray("\x2a\x18\x41\x0a\x18\x51\x18\x58\x00\x18\x53\xe3\x2d", 13) << "H10:11180013";
-    QTest::newRow("a wrong CRC") << hex + "0100000023be51\r\x8a"
-                                 << "bad";
+    QTest::newRow("a wrong CRC, twice") << hex + "0100000023be51\r\x8a" + hex + "0100000023be51"
+                                        << "bad bad";
     QTest::newRow("a header cut short, then a good one")
         << hex + "01000\r\x8a" + zrinit << "bad H1:00000023";
     QTest::newRow("remains of a garbled header are one bad header")

@@ -251,6 +251,13 @@ void HeaderReader::reportBad(QList<Item>& items)
     m_noisy = true;
 }
 
+void HeaderReader::reportWhole(QList<Item>& items)
+{
+    // A header read to its end is one of its own, however garbled what came before it.
+    m_noisy = false;
+    reportBad(items);
+}
+
 void HeaderReader::finishHex(QList<Item>& items)
 {
     QByteArray bytes;
@@ -260,7 +267,7 @@ void HeaderReader::finishHex(QList<Item>& items)
     const quint16 crc = crc16(bytes.first(5));
     if (crc >> 8 != static_cast<quint8>(bytes[5])
         || (crc & 0xFFU) != static_cast<quint8>(bytes[6])) {
-        reportBad(items);
+        reportWhole(items);
         return;
     }
     m_noisy = false;
@@ -288,7 +295,7 @@ void HeaderReader::finishBinary(QList<Item>& items)
             && (crc & 0xFFU) == static_cast<quint8>(m_body[6]);
     }
     if (!good) {
-        reportBad(items);
+        reportWhole(items);
         return;
     }
     m_noisy = false;

@@ -134,6 +134,8 @@ private:
     void reset();
     void take(char c, QList<Item>& items);
     void reportBad(QList<Item>& items);
+    /// A whole header whose CRC is wrong.
+    void reportWhole(QList<Item>& items);
     void finishHex(QList<Item>& items);
     void finishBinary(QList<Item>& items);
 

@@ -90,6 +90,10 @@ void ZmodemSender::handle(const Header& header)
             // Binary, as every header once the receiver is known: 12 bytes rather than 20.
             sendHeader(Header::withPosition(ZFIN, 0));
             expectReply();
+        } else if (m_stage == Stage::FileOffered) {
+            // A late copy of the first, or the receiver still waiting because the offer arrived
+            // damaged: then no other answer comes.
+            awaitOutstandingAnswer();
         }
         // Elsewhere a ZRINIT is a late copy of the first.
         return;
@@ -105,6 +109,10 @@ void ZmodemSender::handle(const Header& header)
             // the rest of what was on the line as garbage and asked again.
             emit protocolEvent(
                 QStringLiteral("Receiver repeats its request for %1").arg(m_resumePos));
+            // Unless it asked anew after all: once the data and the end of file are out, an
+            // answer that does not come soon will not come.
+            if (m_stage == Stage::AtEof)
+                awaitOutstandingAnswer();
         } else if (m_stage != Stage::Init) {
             resumeAt(header.position(), Resume::Request);
         }
@@ -330,6 +338,15 @@ void ZmodemSender::replyTimedOut()
         resumeAt(m_ackPos, Resume::Silence);
         return;
     case Stage::AtEof:
+        if (m_ackPos < total()) {
+            // The receiver may lack data and its request for them may have gone astray: it
+            // then ignores every end of file. Sending from what it has confirmed makes it ask.
+            emit protocolWarning(
+                QStringLiteral("No answer to the end of file, sending from %1 again")
+                    .arg(m_ackPos));
+            resumeAt(m_ackPos, Resume::Silence);
+            return;
+        }
         if (++m_tries > limits().retries) {
             fail(QStringLiteral("no answer"));
             return;
@@ -397,10 +414,14 @@ void ZmodemSender::garbledHeader()
         sendHex(Header::withPosition(ZRQINIT, 0));
         return;
     }
-    if (m_stage == Stage::Finishing)
-        return;
-    // Most likely the answer we wait for, which will not come again: rather than wait the full
-    // reply time, wait as long as the line needs for what is outstanding, plus a margin.
+    // Most likely the answer we wait for, which will not come again.
+    awaitOutstandingAnswer();
+}
+
+void ZmodemSender::awaitOutstandingAnswer()
+{
+    // Rather than wait the full reply time, wait as long as the line needs for what is
+    // outstanding, plus a margin.
     const qint64 outstanding
         = m_stage == Stage::FileOffered ? 2 * kFileOfferBytes : m_sendPos - m_ackPos;
     const qint64 drainMs = lineRate() > 0 ? outstanding * 1000 / lineRate() : 0;

@@ -39,6 +39,8 @@ private:
     void sendEof();
     bool tooManyErrorsAt(qint64 position, bool requested);
     void garbledHeader();
+    /// Waits for the answer to what is outstanding only as long as the line needs to carry it.
+    void awaitOutstandingAnswer();
     int sizeForErrors(qint64 interval) const;
     qint64 window() const;
 
