@@ -89,7 +89,7 @@ void ZmodemSender::handle(const Header& header)
             setAcknowledged(total());
             // Binary, as every header once the receiver is known: 12 bytes rather than 20.
             sendHeader(Header::withPosition(ZFIN, 0));
-            expectReply();
+            expectReply(answerWaitMs());
         } else if (m_stage == Stage::FileOffered) {
             // A late copy of the first, or the receiver still waiting because the offer arrived
             // damaged: then no other answer comes.
@@ -109,9 +109,9 @@ void ZmodemSender::handle(const Header& header)
             // the rest of what was on the line as garbage and asked again.
             emit protocolEvent(
                 QStringLiteral("Receiver repeats its request for %1").arg(m_resumePos));
-            // Unless it asked anew after all: once the data and the end of file are out, an
-            // answer that does not come soon will not come.
-            if (m_stage == Stage::AtEof)
+            // Unless it asked anew after all, because our answer arrived damaged too: then no
+            // sign of progress comes in the time the line needs for what is outstanding.
+            if (m_stage != Stage::Finishing)
                 awaitOutstandingAnswer();
         } else if (m_stage != Stage::Init) {
             resumeAt(header.position(), Resume::Request);
@@ -129,7 +129,7 @@ void ZmodemSender::handle(const Header& header)
                 return;
             if (m_stage == Stage::AwaitSegmentAck) {
                 if (position < m_sendPos) {
-                    expectReply();
+                    expectReply(answerWaitMs());
                     return;
                 }
                 if (m_sendPos == total()) {
@@ -275,7 +275,7 @@ void ZmodemSender::pump()
         }
         if (m_sendPos - m_ackPos >= window()) {
             if (!isWaiting())
-                expectReply();
+                expectReply(answerWaitMs());
             return;
         }
         const qint64 n = std::min<qint64>(m_subpacket, total() - m_sendPos);
@@ -304,7 +304,7 @@ void ZmodemSender::pump()
         }
         if (kind == SubpacketEnd::EndAckExpected) {
             m_stage = Stage::AwaitSegmentAck;
-            expectReply();
+            expectReply(answerWaitMs());
             return;
         }
         if (kind == SubpacketEnd::EndNoReply) {
@@ -362,7 +362,7 @@ void ZmodemSender::replyTimedOut()
             return;
         }
         sendHeader(Header::withPosition(ZFIN, 0));
-        expectReply();
+        expectReply(answerWaitMs());
         return;
     }
 }
@@ -381,7 +381,7 @@ void ZmodemSender::sendEof()
 {
     m_stage = Stage::AtEof;
     sendHeader(Header::withPosition(ZEOF, static_cast<quint32>(total())));
-    expectReply();
+    expectReply(answerWaitMs());
 }
 
 bool ZmodemSender::tooManyErrorsAt(qint64 position, bool requested)
@@ -422,10 +422,26 @@ void ZmodemSender::awaitOutstandingAnswer()
 {
     // Rather than wait the full reply time, wait as long as the line needs for what is
     // outstanding, plus a margin.
+    expectReply(int(std::min<qint64>(lineNeedsMs(), limits().replyTimeoutMs)));
+}
+
+qint64 ZmodemSender::lineNeedsMs() const
+{
     const qint64 outstanding
         = m_stage == Stage::FileOffered ? 2 * kFileOfferBytes : m_sendPos - m_ackPos;
-    const qint64 drainMs = lineRate() > 0 ? outstanding * 1000 / lineRate() : 0;
-    expectReply(int(std::min<qint64>(drainMs + kAnswerMarginMs, limits().replyTimeoutMs)));
+    return (lineRate() > 0 ? outstanding * 1000 / lineRate() : 0) + kAnswerMarginMs;
+}
+
+int ZmodemSender::answerWaitMs() const
+{
+    // On a line without errors the receiver has the full reply time. Once the line has shown
+    // errors, an answer that has not come in the time the line needs was most likely lost with
+    // what it answers; the wait doubles with each silence at the same position, so that a slow
+    // receiver still gets its time.
+    if (m_errorInterval == 0)
+        return limits().replyTimeoutMs;
+    const int silences = m_errorPos == m_ackPos ? std::min(m_errorsHere - m_requestsHere, 5) : 0;
+    return int(std::min<qint64>(lineNeedsMs() << silences, limits().replyTimeoutMs));
 }
 
 qint64 ZmodemSender::window() const

@@ -41,6 +41,10 @@ private:
     void garbledHeader();
     /// Waits for the answer to what is outstanding only as long as the line needs to carry it.
     void awaitOutstandingAnswer();
+    /// How long the line needs to carry what is outstanding and bring the answer back.
+    qint64 lineNeedsMs() const;
+    /// How long to wait for the answer to data or the end of file.
+    int answerWaitMs() const;
     int sizeForErrors(qint64 interval) const;
     qint64 window() const;
 
