@@ -72,7 +72,7 @@ struct Settings
     double stallRatio = 0.1;
     QStringList receiverExtra;
     QString logs; // the folder for each upload's receiver log; none when empty
-    int uploadLimitS = 600;
+    int uploadLimitS = 0; // 0: 600 s and 2 s for every 128 bytes
     int receiverGraceS = 30;
     bool commSpy = false;
 };
@@ -214,7 +214,10 @@ public:
         connect(&m_relay, &QProcess::finished, this, &Upload::relayEnded);
         m_limit.setSingleShot(true);
         connect(&m_limit, &QTimer::timeout, this, &Upload::outOfTime);
-        m_limit.start(m_settings.uploadLimitS * 1000);
+        m_limitS = m_settings.uploadLimitS > 0
+            ? m_settings.uploadLimitS
+            : int(600 + 2 * (m_input.data.size() / kXmodemBlock));
+        m_limit.start(m_limitS * 1000);
         m_relay.start(m_settings.relay, arguments);
     }
 
@@ -291,9 +294,9 @@ private:
     {
         if (m_comm)
             m_comm->abortTransfer(QStringLiteral("out of time"));
-        m_result.seconds = m_settings.uploadLimitS;
-        finish(Verdict::Unfinished,
-            QStringLiteral("the transfer did not end in %1 s").arg(m_settings.uploadLimitS));
+        m_result.seconds = m_limitS;
+        finish(
+            Verdict::Unfinished, QStringLiteral("the transfer did not end in %1 s").arg(m_limitS));
     }
 
     void finish(Verdict verdict, const QString& detail)
@@ -325,6 +328,7 @@ private:
     QString m_receiveFolder;
     QProcess m_relay;
     QTimer m_limit;
+    int m_limitS = 0;
     std::unique_ptr<SaxComm> m_comm;
     QElapsedTimer m_clock;
     std::optional<bool> m_reported;
@@ -437,6 +441,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption stallRatioOption(QStringLiteral("stall-ratio"),
         QStringLiteral("The stall rate as a fraction of the bit-error rate."),
         QStringLiteral("ratio"), QStringLiteral("0.1"));
+    const QCommandLineOption limitOption(QStringLiteral("upload-limit"),
+        QStringLiteral("Seconds an upload may take before it counts as unfinished; 0: 600 and 2 "
+                       "for every 128 bytes of the file."),
+        QStringLiteral("seconds"), QStringLiteral("0"));
     const QCommandLineOption receiverTimeoutOption(QStringLiteral("receiver-timeout"),
         QStringLiteral("lrzsz's timeout (its -t option) in tenths of a second; 0: its own."),
         QStringLiteral("tenths"), QStringLiteral("0"));
@@ -451,8 +459,8 @@ int main(int argc, char* argv[])
         QStringLiteral("Record every upload's events, warnings and bytes in the CommSpy log "
                        "(meant with --parallel 1)."));
     parser.addOptions({ protocolsOption, ratesOption, uploadsOption, parallelOption, inputsOption,
-        seedOption, baudOption, stallOption, stallRatioOption, receiverTimeoutOption, relayOption,
-        logsOption, commSpyOption });
+        seedOption, baudOption, stallOption, stallRatioOption, limitOption, receiverTimeoutOption,
+        relayOption, logsOption, commSpyOption });
     parser.process(app);
 
     QTextStream out(stdout);
@@ -467,6 +475,7 @@ int main(int argc, char* argv[])
         = QStringLiteral("%1,n,8,1").arg(settings.baud > 0 ? settings.baud : 115200);
     settings.stallMs = parser.value(stallOption).toInt();
     settings.stallRatio = parser.value(stallRatioOption).toDouble();
+    settings.uploadLimitS = parser.value(limitOption).toInt();
     settings.commSpy = parser.isSet(commSpyOption);
     if (parser.isSet(logsOption)) {
         settings.logs = QDir(parser.value(logsOption)).absolutePath();
@@ -587,16 +596,17 @@ int main(int argc, char* argv[])
                        : QStringLiteral("generated settings files and random binary files up to "
                                         "4 KiB, seed %1")
                              .arg(seed));
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
-               .arg(QStringLiteral("protocol"), -8)
-               .arg(QStringLiteral("BER"), -6)
-               .arg(QStringLiteral("uploads"), 7)
-               .arg(QStringLiteral("succeeded"), 9)
-               .arg(QStringLiteral("failed"), 6)
-               .arg(QStringLiteral("delivered+failed"), 16)
-               .arg(QStringLiteral("silent"), 6)
-               .arg(QStringLiteral("median s"), 8)
-               .arg(QStringLiteral("max s"), 7);
+    const auto row = [&out](const QStringList& cells) {
+        const QList<int> widths { -8, -6, 7, 9, 9, 6, 16, 10, 6, 8, 7 };
+        QString line;
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            line += QStringLiteral("%1 ").arg(cells[i], widths[i]);
+        out << line.trimmed() << u'\n';
+    };
+    row({ QStringLiteral("protocol"), QStringLiteral("BER"), QStringLiteral("uploads"),
+        QStringLiteral("succeeded"), QStringLiteral("success %"), QStringLiteral("failed"),
+        QStringLiteral("delivered+failed"), QStringLiteral("unfinished"), QStringLiteral("silent"),
+        QStringLiteral("median s"), QStringLiteral("max s") });
     for (const Protocol* protocol : std::as_const(protocols)) {
         for (const double rate : std::as_const(rates)) {
             const Tally& tally = tallies[{ protocol->name, rate }];
@@ -606,25 +616,26 @@ int main(int argc, char* argv[])
             std::sort(times.begin(), times.end());
             const double median = times.isEmpty() ? 0 : times[times.size() / 2];
             const double longest = times.isEmpty() ? 0 : times.back();
-            const int failed = tally.count(Verdict::Failed) + tally.count(Verdict::Unfinished);
-            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
-                       .arg(protocol->name, -8)
-                       .arg(QString::number(rate, 'g', 3), -6)
-                       .arg(tally.results.size(), 7)
-                       .arg(tally.count(Verdict::Succeeded), 9)
-                       .arg(failed, 6)
-                       .arg(tally.count(Verdict::DeliveredButFailed), 16)
-                       .arg(tally.count(Verdict::SilentCorruption), 6)
-                       .arg(seconds(median), 8)
-                       .arg(seconds(longest), 7);
+            const int succeeded = tally.count(Verdict::Succeeded);
+            row({ protocol->name, QString::number(rate, 'g', 3),
+                QString::number(tally.results.size()), QString::number(succeeded),
+                QString::number(tally.results.isEmpty()
+                        ? 0.0
+                        : 100.0 * succeeded / double(tally.results.size()),
+                    'f', 1),
+                QString::number(tally.count(Verdict::Failed)),
+                QString::number(tally.count(Verdict::DeliveredButFailed)),
+                QString::number(tally.count(Verdict::Unfinished)),
+                QString::number(tally.count(Verdict::SilentCorruption)), seconds(median),
+                seconds(longest) });
         }
     }
-    out << QStringLiteral("\nfailed: reported failed, file not delivered exactly (unfinished "
-                          "uploads included: %1); delivered+failed: the exact file arrived but "
-                          "the upload was reported failed; silent: reported success without the "
-                          "exact file. Plain bytes: not run (no lrzsz receiver, no error "
-                          "detection). Total time %2 s\n")
-               .arg(unfinished)
+    out << QStringLiteral("\nfailed: reported failed, the file not delivered exactly; "
+                          "delivered+failed: the exact file arrived but the upload was reported "
+                          "failed; unfinished: not ended within the upload limit (a fault); "
+                          "silent: reported success without the exact file (a fault). Times "
+                          "from the start of the upload to its outcome. Plain bytes: not run "
+                          "(no lrzsz receiver, no error detection). Total time %1 s\n")
                .arg(clock.elapsed() / 1000);
     return silent > 0 || unfinished > 0 ? 1 : 0;
 }
