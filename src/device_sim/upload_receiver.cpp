@@ -59,20 +59,32 @@ UploadReceiver::UploadReceiver(LineEndpoint& line, UploadProtocol protocol, QStr
 
 void UploadReceiver::start()
 {
-    if (m_protocol != UploadProtocol::Plain)
+    if (m_protocol == UploadProtocol::Plain)
+        m_takesInput = true;
+    else
         startReceiver();
 }
 
 void UploadReceiver::startReceiver()
 {
     const QStringList command = receiverCommand(m_protocol);
-    m_bytesFromTerminal = 0;
-    m_heldBack.clear();
     m_receiver.start(command.first(), command.mid(1));
+    m_takesInput = true;
+    toReceiver(std::exchange(m_forNextReceiver, {}));
 }
 
 void UploadReceiver::fromLine(const QByteArray& bytes)
 {
+    if (m_takesInput)
+        toReceiver(bytes);
+    else
+        m_forNextReceiver += bytes;
+}
+
+void UploadReceiver::toReceiver(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return;
     if (m_bytesFromTerminal == 0) {
         m_sinceFirstByte.start();
         m_line.send(std::exchange(m_heldBack, {}));
@@ -81,7 +93,7 @@ void UploadReceiver::fromLine(const QByteArray& bytes)
     if (m_protocol == UploadProtocol::Plain) {
         m_plain += bytes;
         m_silence.start();
-    } else if (m_receiver.state() == QProcess::Running) {
+    } else {
         m_receiver.write(bytes);
     }
 }
@@ -123,5 +135,8 @@ void UploadReceiver::receiverFinished(int exitCode)
                 = u"the receiver stopped (exit code %1) and no file arrived"_s.arg(exitCode);
         emit uploadEnded(report);
     }
+    m_takesInput = false;
+    m_bytesFromTerminal = 0;
+    m_heldBack.clear();
     QTimer::singleShot(kRestartDelayMs, this, &UploadReceiver::startReceiver);
 }

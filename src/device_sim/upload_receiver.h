@@ -24,6 +24,8 @@ struct UploadReport
 /// Receives uploads on the line, one after another. The XMODEM, YMODEM and ZMODEM receivers
 /// are lrzsz's own rx, rb and rz, run in the receiving folder and fed through pipes (which
 /// makes their flushes of the line harmless); plain uploads end after a second of silence.
+/// What the terminal sends between one receiver's end and the next one's start is kept for
+/// the next, so a call to start an upload right after the last one is answered, not lost.
 class UploadReceiver : public QObject
 {
     Q_OBJECT
@@ -37,6 +39,7 @@ signals:
 
 private:
     void fromLine(const QByteArray& bytes);
+    void toReceiver(const QByteArray& bytes);
     void startReceiver();
     void receiverFinished(int exitCode);
     void plainUploadEnded();
@@ -51,4 +54,6 @@ private:
     qint64 m_bytesFromTerminal = 0;
     QByteArray m_plain;
     QByteArray m_heldBack;
+    bool m_takesInput = false;
+    QByteArray m_forNextReceiver;
 };

@@ -122,6 +122,15 @@ void TestEndToEnd::upload()
     QVERIFY(written.endsWith("Username=admin\r\nPassword=s3cret\r\n"));
     QCOMPARE(contents(kept.filePath("upload-1.ini")), written);
 
+    // Written again the moment the server has taken the first: its call is answered well
+    // within the terminal's reply time.
+    terminal.mainWindow().setText("txtPassword", "again");
+    QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
+    QVERIFY2(!server.waitFor("^upload: .* applied\n(?:.*\n)*upload: .* applied$", 8000).isEmpty(),
+        qPrintable(server.output));
+    QVERIFY(contents(saved).endsWith("Password=again\r\n"));
+    QCOMPARE(contents(kept.filePath("upload-2.ini")), contents(saved));
+
     QCOMPARE(boxes.shown, QStringList());
     // The browser window is opened once, after the last upload.
     if (protocol != 3)
