@@ -9,6 +9,9 @@ enum class SerialOpenProblem { NotFound, AccessDenied, Busy, Other };
 /// a device that another program holds apart (the serial library reports the last two alike).
 SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath);
 
+/// The name of the group that owns the device; empty when that cannot be told.
+QString serialDeviceGroup(const QString& devicePath);
+
 /// Takes the exclusive advisory lock (flock) that programs sharing serial devices take on an
 /// open device, so that each sees the other. false when another program already holds it; the
 /// lock goes with the descriptor.

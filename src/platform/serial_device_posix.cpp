@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,17 @@ SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath)
     // Readable and writable, yet the open failed: a lock file or an exclusive open by another
     // program.
     return SerialOpenProblem::Busy;
+}
+
+QString serialDeviceGroup(const QString& devicePath)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(devicePath).constData(), &info) != 0)
+        return {};
+    const struct group* owner = ::getgrgid(info.st_gid);
+    return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
 }
 
 bool lockSerialDevice(qintptr handle)

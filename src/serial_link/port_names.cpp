@@ -15,7 +15,7 @@ QString devicePathForPortName(const QString& portName, const QProcessEnvironment
 }
 
 QString describeOpenFailure(SerialOpenProblem problem, const QString& portName,
-    const QString& devicePath, const QString& systemText)
+    const QString& devicePath, const QString& systemText, const QString& deviceGroup)
 {
     const QString port
         = portName == devicePath ? portName : QStringLiteral("%1 (%2)").arg(portName, devicePath);
@@ -30,9 +30,9 @@ QString describeOpenFailure(SerialOpenProblem problem, const QString& portName,
             .arg(port, portName);
     case SerialOpenProblem::AccessDenied:
         return QStringLiteral("Cannot open serial port %1: permission denied. Add your user to "
-                              "the 'dialout' group (sudo usermod -aG dialout $USER), then log "
-                              "out and in again.")
-            .arg(port);
+                              "the '%2' group (sudo usermod -aG %2 $USER), then log out and in "
+                              "again.")
+            .arg(port, deviceGroup.isEmpty() ? QStringLiteral("dialout") : deviceGroup);
     case SerialOpenProblem::Busy:
         return QStringLiteral("Cannot open serial port %1: another program holds it. Close that "
                               "program, then open the port under Settings, RS232 Port Setup.")

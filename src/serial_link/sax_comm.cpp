@@ -80,8 +80,8 @@ Failure SaxComm::setPortOpen(bool open)
             ? SerialOpenProblem::NotFound
             : m_port.error() == QSerialPort::PermissionError ? diagnoseSerialOpenFailure(device)
                                                              : SerialOpenProblem::Other;
-        const QString failure
-            = describeOpenFailure(problem, m_commPort, device, m_port.errorString());
+        const QString failure = describeOpenFailure(
+            problem, m_commPort, device, m_port.errorString(), serialDeviceGroup(device));
         log(LogSwitch::Warnings, failure);
         return failure;
     }
