@@ -9,7 +9,8 @@ enum class SerialOpenProblem { NotFound, AccessDenied, Busy, Other };
 /// a device that another program holds apart (the serial library reports the last two alike).
 SerialOpenProblem diagnoseSerialOpenFailure(const QString& devicePath);
 
-/// The name of the group that owns the device; empty when that cannot be told.
+/// The group whose members may read and write the device; empty when there is none but root's
+/// or it cannot be told.
 QString serialDeviceGroup(const QString& devicePath);
 
 /// Takes the exclusive advisory lock (flock) that programs sharing serial devices take on an

@@ -28,7 +28,10 @@ QString serialDeviceGroup(const QString& devicePath)
     struct stat info
     {
     };
-    if (::stat(QFile::encodeName(devicePath).constData(), &info) != 0)
+    // Joining a group helps only when it may read and write the device; root's never does.
+    constexpr mode_t kReadWrite = S_IRGRP | S_IWGRP;
+    if (::stat(QFile::encodeName(devicePath).constData(), &info) != 0
+        || (info.st_mode & kReadWrite) != kReadWrite || info.st_gid == 0)
         return {};
     const struct group* owner = ::getgrgid(info.st_gid);
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();

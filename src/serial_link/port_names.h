@@ -15,7 +15,7 @@ inline constexpr QStringView kSerialDevicePrefix = u"/dev/ttyS";
 QString devicePathForPortName(const QString& portName, const QProcessEnvironment& environment);
 
 /// The message shown when a port cannot be opened: what went wrong and what to do about it.
-/// deviceGroup, the group owning the device, is the one to join when access is denied
-/// ('dialout', the usual one, when it is not known).
+/// deviceGroup, the group that may use the device, is the one to join when access is denied
+/// ('dialout', the usual one, when there is none).
 QString describeOpenFailure(SerialOpenProblem problem, const QString& portName,
     const QString& devicePath, const QString& systemText, const QString& deviceGroup = {});
