@@ -8,6 +8,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_working_directory.h"
 #include "main_window/frm_main.h"
+#include "platform/serial_device.h"
 #include "serial_link/frm_sax_comm.h"
 #include "serial_link/sax_comm.h"
 #include "serial_link/settings_upload.h"
@@ -22,6 +23,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <grp.h>
 #include <unistd.h>
 #include <utility>
 
@@ -78,6 +80,8 @@ private slots:
     void cleanup() { m_socat.close(); }
     void portFault_data();
     void portFault();
+    void groupToJoin_data();
+    void groupToJoin();
 
 private:
     bool lineUp();
@@ -176,6 +180,28 @@ void TestPortFaults::portFault()
     QCOMPARE(rig.seen(), "open (1 held)");
     rig.window.writeButton()->click();
     QTRY_VERIFY(!finished.isEmpty() && finished.last().first().toBool());
+}
+
+// The group the permission message tells the user to join: one whose members may use the device.
+void TestPortFaults::groupToJoin_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("named");
+    QTest::newRow("group may read and write") << 0x6060 << true;
+    QTest::newRow("group may only read") << 0x6040 << false;
+}
+
+void TestPortFaults::groupToJoin()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, named);
+    const QString device = m_folder.filePath("device");
+    QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+    // root's own group is never worth joining: as root the device goes to the terminal's group.
+    const gid_t group = ::getegid() == 0 ? ::getgrnam("tty")->gr_gid : ::getegid();
+    QVERIFY(::chown(QFile::encodeName(device).constData(), ::geteuid(), group) == 0);
+    QVERIFY(QFile::setPermissions(device, QFileDevice::Permissions(mode)));
+    QCOMPARE(serialDeviceGroup(device), named ? ::getgrgid(group)->gr_name : QString());
 }
 
 int main(int argc, char* argv[])
