@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,7 +30,7 @@
 
 namespace {
 
-enum Fault { FarEndCloses, Unplugged, UnpluggedIdle, Missing, Locked, NotPermitted };
+enum Fault { FarEndCloses, Unplugged, UnpluggedIdle, Missing, Locked, Held, NotPermitted };
 
 /// The serial control, the main window and its Write button, on a fake platform; COM1 is the
 /// device that ZELVIC_COM1 names.
@@ -115,6 +116,7 @@ void TestPortFaults::portFault_data()
     // At start-up, one message box says what to do.
     QTest::newRow("missing at start-up") << int(Missing) << "there is no such device. Connect";
     QTest::newRow("locked by another program") << int(Locked) << "another program holds it. Close";
+    QTest::newRow("open in another terminal") << int(Held) << "another program holds it. Close";
     QTest::newRow("permission denied") << int(NotPermitted) << "permission denied. Add your user";
 }
 
@@ -131,6 +133,9 @@ void TestPortFaults::portFault()
         QFile::remove(m_port);
     } else if (fault == Locked) {
         holder.start("flock", { "--no-fork", device, "sh", "-c", "echo locked; exec cat" });
+        QVERIFY(holder.waitForReadyRead());
+    } else if (fault == Held) {
+        holder.start(QCoreApplication::applicationFilePath(), { "--hold", device });
         QVERIFY(holder.waitForReadyRead());
     } else if (fault == NotPermitted) {
         QVERIFY(QFile::setPermissions(device, QFileDevice::Permissions(::geteuid() ? 0 : 0x6000)));
@@ -212,6 +217,13 @@ int main(int argc, char* argv[])
         TerminalRig rig;
         rig.window.Load();
         return std::printf("%s\n", qPrintable(rig.seen())) < 0;
+    }
+    // Another terminal: the port held open by the serial library, with its lock.
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0) {
+        QSerialPort port(QString::fromLocal8Bit(argv[2]));
+        return port.open(QIODevice::ReadWrite) && std::puts("held") >= 0 && std::fflush(stdout) == 0
+            ? app.exec()
+            : 1;
     }
     TestPortFaults test;
     return QTest::qExec(&test, argc, argv);
