@@ -41,7 +41,7 @@ private slots:
     void openedAndSaved_data();
     void openedAndSaved();
     void failedWriteLeavesTheOldFile();
-    void openCancelledOrInAFolderThatCannotBeEntered();
+    void openInAFolderThatCannotBeEntered();
     void qtSaveDialog();
 
 private:
@@ -65,8 +65,6 @@ void TestSettingsFileCommands::init()
     m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
     m_commands
         = std::make_unique<SettingsFileCommands>(*m_window, m_dialogs, m_boxes, m_workingDirectory);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
 void TestSettingsFileCommands::openedAndSaved_data()
@@ -75,33 +73,26 @@ void TestSettingsFileCommands::openedAndSaved_data()
     // through the entry rules.
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("saved");
-    const auto add = [](const char* tag, const char* opened, const char* saved) {
-        QTest::newRow(tag) << QString(opened) << QString(saved);
-    };
-    add("from the original platform", "original.ini", "original.ini");
-    add("odd lines, keys and values", "odd.ini", "odd.saved.ini");
-    add("binary bytes", "binary.ini", "binary.saved.ini");
+    QTest::newRow("from the original platform")
+        << QString("original.ini") << QString("original.ini");
+    QTest::newRow("odd lines, keys and values") << QString("odd.ini") << QString("odd.saved.ini");
+    QTest::newRow("binary bytes") << QString("binary.ini") << QString("binary.saved.ini");
 }
 
 void TestSettingsFileCommands::openedAndSaved()
 {
     QFETCH(QString, opened);
     QFETCH(QString, saved);
-    m_window->findChild<QWidget*>("txtHost")->setFocus();
     m_dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened) << path("saved.ini");
     m_window->menuItem("ReadFile")->trigger();
-    QCOMPARE(QApplication::focusWidget()->objectName(), "chkDHCP");
     ::umask(022);
     m_window->menuItem("WriteFile")->trigger();
     QCOMPARE(
         contentOf(path("saved.ini")), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
     // The folder of the file saved is the one the upload sends from.
     QCOMPARE(m_workingDirectory.path, QDir(m_dir->path()).absolutePath());
-    // A new file holds the password for its owner's eyes only; a replaced one keeps its own.
+    // A new file holds the password for its owner's eyes only.
     QCOMPARE(QFile::permissions(path("saved.ini")), QFile::Permissions(0x6600)); // rw-------
-    QVERIFY(QFile::setPermissions(path("saved.ini"), QFile::Permissions(0x6640))); // rw-r-----
-    QVERIFY(m_commands->WriteSettingsFile(path("saved.ini")));
-    QCOMPARE(QFile::permissions(path("saved.ini")), QFile::Permissions(0x6640));
 }
 
 void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
@@ -124,13 +115,11 @@ void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
     QCOMPARE(contentOf(target), old);
 }
 
-void TestSettingsFileCommands::openCancelledOrInAFolderThatCannotBeEntered()
+void TestSettingsFileCommands::openInAFolderThatCannotBeEntered()
 {
     m_workingDirectory.path = "/before";
     m_workingDirectory.refused << path("missing");
-    m_dialogs.answers << std::nullopt << path("missing/new.ini");
-    m_window->menuItem("ReadFile")->trigger();
-    QVERIFY(m_window->CurrentFileName().isEmpty());
+    m_dialogs.answers << path("missing/new.ini");
     // The working folder stays where it was and the command goes on to the reader's failure.
     m_window->menuItem("ReadFile")->trigger();
     QCOMPARE(m_window->CurrentFileName(), path("missing/new.ini"));
