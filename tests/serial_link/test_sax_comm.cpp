@@ -31,10 +31,7 @@ private slots:
     void lineSettings_data();
     void lineSettings();
 
-    void opensAPseudoTerminalAndCarriesBytes();
-    void settingsTakeEffectOnTheOpenPort();
-
-    void startUpOpensThePort();
+    void startUpSettingsAndNameOnAPseudoTerminal();
 };
 
 void TestSaxComm::devicePaths_data()
@@ -42,20 +39,15 @@ void TestSaxComm::devicePaths_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("device");
 
-    const auto row = [](const char* name, const QString& device) {
-        QTest::newRow(name) << QString(name) << device;
-    };
-    row("COM10", kSerialDevicePrefix.toString() + "9");
-    row("COM1", "/dev/ttyUSB0"); // named in the environment
-    row("com1", "com1"); // a device name of its own
+    QTest::newRow("COM10") << QString("COM10") << kSerialDevicePrefix.toString() + "9";
+    QTest::newRow("COM1") << QString("COM1") << QString("/dev/ttyUSB0"); // named in the environment
+    QTest::newRow("com1") << QString("com1") << QString("com1"); // a device name of its own
 }
 
 void TestSaxComm::devicePaths()
 {
     QFETCH(QString, name);
-    QProcessEnvironment environment;
-    environment.insert("ZELVIC_COM1", "/dev/ttyUSB0");
-    QTEST(devicePathForPortName(name, environment), "device");
+    QTEST(devicePathForPortName(name, com1At("/dev/ttyUSB0")), "device");
 }
 
 void TestSaxComm::lineSettings_data()
@@ -86,51 +78,7 @@ void TestSaxComm::lineSettings()
     QTEST(parseLineSettings(text).value_or(LineSettings { 0, {}, 0, 0 }), "line");
 }
 
-void TestSaxComm::opensAPseudoTerminalAndCarriesBytes()
-{
-    PtyPair pty;
-    QVERIFY(pty.isReady());
-    SaxComm comm(com1At(pty.endA()));
-    QCOMPARE(comm.setPortOpen(true), Failure {});
-
-    QSerialPort peer(pty.endB());
-    QVERIFY(peer.open(QIODevice::ReadWrite));
-    comm.port().write("rz\r");
-    QByteArray received;
-    QTRY_COMPARE((received += peer.readAll()), QByteArray("rz\r"));
-
-    // The port name only changes while the port is closed.
-    QVERIFY(comm.setCommPort("COM2"));
-    QCOMPARE(comm.commPort(), QStringLiteral("COM1"));
-    QCOMPARE(comm.setPortOpen(false), Failure {});
-    QVERIFY(!comm.portOpen());
-    QCOMPARE(comm.setCommPort("COM2"), Failure {});
-    QCOMPARE(comm.commPort(), QStringLiteral("COM2"));
-}
-
-void TestSaxComm::settingsTakeEffectOnTheOpenPort()
-{
-    PtyPair pty;
-    QVERIFY(pty.isReady());
-    SaxComm comm(com1At(pty.endA()));
-    QVERIFY(comm.setSettings("9600;n;8;1"));
-    QCOMPARE(comm.setSettings("19200,n,8,2"), Failure {});
-    QCOMPARE(comm.setPortOpen(true), Failure {});
-    QCOMPARE(comm.port().baudRate(), 19200);
-    QCOMPARE(comm.port().stopBits(), QSerialPort::TwoStop);
-
-    QCOMPARE(comm.setSettings("4800,n,8,1"), Failure {});
-    QCOMPARE(comm.port().baudRate(), 4800);
-
-    // A pseudo-terminal keeps its character format: parity and 7 data bits are refused, and
-    // the port goes on with the line it had.
-    QVERIFY(comm.setSettings("1200,e,7,1"));
-    QVERIFY(comm.portOpen());
-    QCOMPARE(comm.settings(), QStringLiteral("4800,n,8,1"));
-    QCOMPARE(comm.port().baudRate(), 4800);
-}
-
-void TestSaxComm::startUpOpensThePort()
+void TestSaxComm::startUpSettingsAndNameOnAPseudoTerminal()
 {
     PtyPair pty;
     QVERIFY(pty.isReady());
@@ -142,6 +90,32 @@ void TestSaxComm::startUpOpensThePort()
     QVERIFY(comm.portOpen());
     QCOMPARE(comm.port().baudRate(), 9600);
     QCOMPARE(comm.startupOption(), 3);
+
+    QSerialPort peer(pty.endB());
+    QVERIFY(peer.open(QIODevice::ReadWrite));
+    comm.port().write("rz\r");
+    QByteArray received;
+    QTRY_COMPARE((received += peer.readAll()), QByteArray("rz\r"));
+
+    // Settings take effect on the open port; a string that is no settings is refused.
+    QVERIFY(comm.setSettings("9600;n;8;1"));
+    QCOMPARE(comm.setSettings("19200,n,8,2"), Failure {});
+    QCOMPARE(comm.port().baudRate(), 19200);
+    QCOMPARE(comm.port().stopBits(), QSerialPort::TwoStop);
+    // A pseudo-terminal keeps its character format: parity and 7 data bits are refused, and
+    // the port goes on with the line it had.
+    QVERIFY(comm.setSettings("1200,e,7,1"));
+    QVERIFY(comm.portOpen());
+    QCOMPARE(comm.settings(), QStringLiteral("19200,n,8,2"));
+    QCOMPARE(comm.port().baudRate(), 19200);
+
+    // The port name only changes while the port is closed.
+    QVERIFY(comm.setCommPort("COM2"));
+    QCOMPARE(comm.commPort(), QStringLiteral("COM1"));
+    QCOMPARE(comm.setPortOpen(false), Failure {});
+    QVERIFY(!comm.portOpen());
+    QCOMPARE(comm.setCommPort("COM2"), Failure {});
+    QCOMPARE(comm.commPort(), QStringLiteral("COM2"));
 }
 
 QTEST_MAIN(TestSaxComm)
