@@ -3,6 +3,7 @@
 // success, reported as failed, delivered but reported as failed, or reported as success without
 // the exact file arriving (a silent corruption, which makes the run fail).
 
+#include "offscreen.h"
 #include "serial_link/sax_comm.h"
 #include "settings_file/settings_format.h"
 
@@ -395,14 +396,7 @@ QString seconds(double value)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-        // The offscreen platform's remarks about what it cannot do would bury the findings.
-        if (!message.startsWith(u"This plugin does not support")
-            && !message.startsWith(u"requestActivate()") && !message.contains(u"XDG_RUNTIME_DIR"))
-            QTextStream(stderr) << message << u'\n';
-    });
+    runOffscreenQuietly();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -6,6 +6,7 @@
 //   zelvic_soak [UPLOADS]        (500 by default)
 
 #include "app/terminal.h"
+#include "offscreen.h"
 #include "platform/browser_module_posix.h"
 #include "platform/file_dialogs_qt.h"
 #include "platform/message_boxes.h"
@@ -263,8 +264,7 @@ int main(int argc, char* argv[])
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", QDir(home.path()).filePath(u"data"_s).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    runOffscreenQuietly();
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"zelvic"_s);
 

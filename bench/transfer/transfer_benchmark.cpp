@@ -3,6 +3,7 @@
 // physical limit.
 
 #include "line_simulator.h"
+#include "offscreen.h"
 #include "serial_link/sax_comm.h"
 
 #include <QApplication>
@@ -138,14 +139,7 @@ QString ratio(Seconds a, Seconds b)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform's remarks about what it cannot do would break up the table.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-        if (!message.startsWith(u"This plugin does not support")
-            && !message.contains(u"XDG_RUNTIME_DIR"))
-            QTextStream(stderr) << message << u'\n';
-    });
+    runOffscreenQuietly();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Transfer benchmark over a simulated line"));
