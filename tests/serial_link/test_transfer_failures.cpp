@@ -121,8 +121,8 @@ void TestTransferFailures::endsAsFailed_data()
     QTest::addColumn<QString>("reason");
 
     // From at on the receiver answers answer (or nothing) instead of going on: for ZMODEM, at
-    // is the sender's header; for XMODEM, its chunk (a block, EOT or a repeat). 5000 bytes are
-    // 40 XMODEM blocks.
+    // is the sender's header; for XMODEM and YMODEM, its chunk (a block, EOT or a repeat). 5000
+    // bytes are 40 XMODEM blocks.
     const int x = int(TransferProtocol::Xmodem);
     const int z = int(TransferProtocol::Zmodem);
     const auto hex = [](quint8 type) { return hexHeader(Header::withPosition(type, 0)); };
@@ -134,6 +134,8 @@ void TestTransferFailures::endsAsFailed_data()
     QTest::newRow("no answer to the end of file") << z << int(ZEOF) << QByteArray() << "no answer";
     QTest::newRow("XMODEM, CAN CAN") << x << 3 << QByteArray("\x18\x18") << "receiver cancelled";
     QTest::newRow("XMODEM, EOT refused") << x << 41 << QByteArray("\x15") << "too many errors";
+    QTest::newRow("YMODEM, block 0 taken, data never called for")
+        << int(TransferProtocol::Ymodem) << 1000 << QByteArray() << "no answer";
     // The receiver behaves, but the line refuses data after 2000 bytes: nothing more is sent.
     QTest::newRow("line refuses the data") << z << -1 << QByteArray() << "port lost";
 }
@@ -149,7 +151,7 @@ void TestTransferFailures::endsAsFailed()
     receiver.stage = at;
     receiver.instead = answer;
     int chunks = 0;
-    if (protocol == int(TransferProtocol::Xmodem)) {
+    if (protocol != int(TransferProtocol::Zmodem)) {
         device.script = [&](const QByteArray&) { device.reply(++chunks < at ? "\x06" : answer); };
         device.reply("C");
     }

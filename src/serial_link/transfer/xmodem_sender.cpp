@@ -72,9 +72,10 @@ void XmodemSender::answer(char reply)
         return;
     case Stage::Header:
         if (reply == kAck) {
+            // The tries go on counting while the call for the data is awaited: a receiver that
+            // acknowledges every copy of block 0 but never calls must not hold the sender for ever.
             ++m_answers;
             m_stage = Stage::AwaitDataStart;
-            m_refusals = m_timeouts = 0;
             expectReply();
         } else if (reply == kNak) {
             ++m_answers;
@@ -122,8 +123,8 @@ void XmodemSender::answer(char reply)
             if (m_variant == Variant::Xmodem) {
                 succeedWhenSent();
             } else {
+                // As after block 0: the tries count on until the call for the closing block.
                 m_stage = Stage::AwaitEndStart;
-                m_refusals = m_timeouts = 0;
                 expectReply();
             }
         } else if (reply == kNak) {
