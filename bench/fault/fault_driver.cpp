@@ -58,7 +58,7 @@ struct Input
 
 enum class Verdict { Succeeded, Failed, DeliveredButFailed, SilentCorruption, Unfinished };
 
-struct Result
+struct UploadResult
 {
     Verdict verdict = Verdict::Failed;
     double seconds = 0;
@@ -115,7 +115,7 @@ QByteArray settingsFile(QRandomGenerator& random)
     s.password = randomText(random, 6, 40);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (writeSettings(buffer, s))
+    if (!writeSettings(buffer, s).ok())
         return {};
     return buffer.data();
 }
@@ -222,7 +222,7 @@ public:
         m_relay.start(m_settings.relay, arguments);
     }
 
-    Result result() const { return m_result; }
+    UploadResult result() const { return m_result; }
     QString detail() const { return m_detail; }
 
 signals:
@@ -245,16 +245,16 @@ private:
                 comm.setLogSwitch(kind, true);
         }
         comm.setSettings(m_settings.lineSettings);
-        if (const Failure failure = comm.setPortOpen(true)) {
-            finish(Verdict::Failed, *failure);
+        if (const Result<> opened = comm.setPortOpen(true); !opened.ok()) {
+            finish(Verdict::Failed, opened.error());
             return;
         }
         comm.setStartupOption(m_protocol.option);
         connect(&comm, &SaxComm::transferFinished, this, &Upload::transferFinished);
         comm.setFileToSend(m_sendPath);
         m_clock.start();
-        if (const Failure failure = comm.setTransfer(1))
-            finish(Verdict::Failed, *failure);
+        if (const Result<> started = comm.setTransfer(1); !started.ok())
+            finish(Verdict::Failed, started.error());
     }
 
     void transferFinished(bool success, const QString& outcome)
@@ -335,7 +335,7 @@ private:
     std::optional<bool> m_reported;
     QString m_outcome;
     bool m_finished = false;
-    Result m_result;
+    UploadResult m_result;
     QString m_detail;
 };
 
@@ -350,11 +350,11 @@ struct Job
 
 struct Tally
 {
-    QList<Result> results;
+    QList<UploadResult> results;
     int count(Verdict verdict) const
     {
         return int(std::count_if(results.begin(), results.end(),
-            [verdict](const Result& r) { return r.verdict == verdict; }));
+            [verdict](const UploadResult& r) { return r.verdict == verdict; }));
     }
 };
 
@@ -534,7 +534,7 @@ int main(int argc, char* argv[])
                 settings, *job.protocol, faultOptions(settings, job.rate, uploadSeed), input, log);
             ++running;
             QObject::connect(upload, &Upload::done, &app, [&, upload, job, uploadSeed] {
-                const Result result = upload->result();
+                const UploadResult result = upload->result();
                 tallies[{ job.protocol->name, job.rate }].results.append(result);
                 if (result.verdict == Verdict::SilentCorruption
                     || result.verdict == Verdict::Unfinished) {
@@ -605,7 +605,7 @@ int main(int argc, char* argv[])
         for (const double rate : std::as_const(rates)) {
             const Tally& tally = tallies[{ protocol->name, rate }];
             QList<double> times;
-            for (const Result& result : tally.results)
+            for (const UploadResult& result : tally.results)
                 times.append(result.seconds);
             std::sort(times.begin(), times.end());
             const double median = times.isEmpty() ? 0 : times[times.size() / 2];

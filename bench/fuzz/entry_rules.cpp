@@ -2,9 +2,9 @@
 // change of a box's text and again to each repaired text, until the rule leaves it as it is;
 // this target edits a box the same way and holds the rules to their contracts.
 
+#include "core/leading_number.h"
+#include "core/octet_filters.h"
 #include "fuzz_check.h"
-#include "main_window/leading_number.h"
-#include "main_window/octet_filters.h"
 
 #include <cstdint>
 

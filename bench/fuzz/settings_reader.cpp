@@ -51,7 +51,7 @@ private:
 struct Reading
 {
     QList<SettingsAssignment> assignments;
-    Failure failure;
+    Result<> failure;
 };
 
 Reading read(QIODevice& device)
@@ -147,8 +147,7 @@ QByteArray written(const ServerSettings& settings)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    const Failure failure = writeSettings(buffer, settings);
-    FUZZ_CHECK(!failure, "settings that were read cannot be saved");
+    FUZZ_CHECK(writeSettings(buffer, settings).ok(), "settings that were read cannot be saved");
     return buffer.data();
 }
 
@@ -175,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const Reading whole = readBytes(bytes);
-    FUZZ_CHECK(whole.failure.has_value() == bytes.isEmpty(),
+    FUZZ_CHECK(!whole.failure.ok() == bytes.isEmpty(),
         "the reader fails on a readable file, or not on an empty one");
     for (const SettingsAssignment& a : whole.assignments)
         checkAssignment(a);
@@ -185,14 +184,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(pieces.assignments == whole.assignments && pieces.failure == whole.failure,
         "the bytes read a few at a time give other assignments");
 
-    if (whole.failure)
+    if (!whole.failure.ok())
         return 0;
     const ServerSettings settings = settingsAfter(whole.assignments);
     const QByteArray saved = written(settings);
     if (holdsAKey(settings))
         return 0;
     const Reading again = readBytes(saved);
-    FUZZ_CHECK(!again.failure, "a saved file cannot be read");
+    FUZZ_CHECK(again.failure.ok(), "a saved file cannot be read");
     FUZZ_CHECK(written(settingsAfter(again.assignments)) == saved,
         "a saved file read back and saved again differs");
     return 0;

@@ -1,10 +1,10 @@
 // The settings-string check and the line-settings reading on arbitrary text: they must agree,
 // as their contracts say, and what they accept must be a setting a port can take.
 
-#include "serial_link/settings_string.h"
+#include "core/settings_string.h"
+#include "core/leading_number.h"
+#include "core/line_settings.h"
 #include "fuzz_check.h"
-#include "main_window/leading_number.h"
-#include "serial_link/line_settings.h"
 
 #include <QString>
 #include <QStringList>

@@ -7,14 +7,14 @@
 
 #include "app/terminal.h"
 #include "offscreen.h"
-#include "platform/browser_module_posix.h"
-#include "platform/file_dialogs_qt.h"
 #include "platform/message_boxes.h"
 #include "platform/process_launcher_posix.h"
 #include "platform/registry_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
-#include "serial_link/frm_sax_comm.h"
+#include "windows/browser_module_posix.h"
+#include "windows/file_dialogs_qt.h"
+#include "windows/frm_sax_comm.h"
 
 #include <QApplication>
 #include <QDir>

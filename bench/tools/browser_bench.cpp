@@ -5,12 +5,12 @@
 //
 //   zelvic_browser_bench WARM_WINDOWS
 
-#include "main_window/frm_main.h"
-#include "platform/browser_module_posix.h"
+#include "app/browser_commands.h"
 #include "platform/message_boxes.h"
 #include "platform/working_directory_posix.h"
 #include "serial_link/sax_comm.h"
-#include "tools/browser_commands.h"
+#include "windows/browser_module_posix.h"
+#include "windows/frm_main.h"
 
 #include <QAction>
 #include <QApplication>

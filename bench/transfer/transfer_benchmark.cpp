@@ -84,7 +84,7 @@ Seconds runOnce(const Protocol& protocol, const QByteArray& data, const LineOpti
             QStringLiteral("ZELVIC_COM1"), QString::fromStdString(line.senderDevice()));
         SaxComm comm(environment);
         comm.setSettings(QStringLiteral("%1,n,8,1").arg(options.baud));
-        if (comm.setPortOpen(true))
+        if (!comm.setPortOpen(true).ok())
             return {};
         comm.setStartupOption(protocol.option);
         if (spy) {
@@ -101,7 +101,7 @@ Seconds runOnce(const Protocol& protocol, const QByteArray& data, const LineOpti
         });
         QTimer::singleShot(timeoutSeconds * 1000, &loop, &QEventLoop::quit);
         clock.start();
-        if (comm.setTransfer(1))
+        if (!comm.setTransfer(1).ok())
             return {};
         if (comm.transferRunning())
             loop.exec();

@@ -1,11 +1,11 @@
 #include "app/terminal.h"
-#include "platform/browser_module_posix.h"
-#include "platform/file_dialogs_qt.h"
-#include "platform/message_boxes_qt.h"
 #include "platform/process_launcher_posix.h"
 #include "platform/registry_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
+#include "windows/browser_module_posix.h"
+#include "windows/file_dialogs_qt.h"
+#include "windows/message_boxes_qt.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -14,6 +14,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvic"));
+    QApplication::setApplicationVersion(QString::fromUtf16(frmAbout::kVersion));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelvic/zelvic.png")));
 
     QtMessageBoxes messageBoxes;

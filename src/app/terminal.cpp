@@ -1,6 +1,6 @@
 #include "app/terminal.h"
 
-#include "serial_link/frm_rs232_settings.h"
+#include "windows/frm_rs232_settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +18,7 @@ QString installedHelpDirectory()
 
 Terminal::Terminal(const TerminalPlatform& platform, const QProcessEnvironment& environment)
     : m_comm(environment)
+    , m_transferStatus(m_comm.transfer())
     , m_mainWindow(m_comm, platform.messageBoxes)
     , m_shutdown(m_mainWindow, m_comm)
     , m_settingsFile(

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "about/frm_about.h"
-#include "main_window/frm_main.h"
+#include "app/browser_commands.h"
+#include "app/ping_command.h"
+#include "app/settings_file_commands.h"
+#include "app/settings_upload.h"
+#include "app/shutdown.h"
 #include "serial_link/sax_comm.h"
-#include "serial_link/settings_upload.h"
-#include "serial_link/shutdown.h"
-#include "settings_file/settings_file_commands.h"
-#include "tools/browser_commands.h"
-#include "tools/ping_command.h"
+#include "windows/frm_about.h"
+#include "windows/frm_main.h"
+#include "windows/frm_sax_comm.h"
 
 #include <QProcessEnvironment>
 
@@ -44,10 +45,12 @@ public:
 
     frmMain& mainWindow() { return m_mainWindow; }
     SaxComm& comm() { return m_comm; }
+    frmSaxComm& transferStatus() { return m_transferStatus; }
     Shutdown& shutdown() { return m_shutdown; }
 
 private:
     SaxComm m_comm;
+    frmSaxComm m_transferStatus;
     frmMain m_mainWindow;
     Shutdown m_shutdown;
     SettingsFileCommands m_settingsFile;

@@ -33,7 +33,7 @@ std::optional<UploadProtocol> protocolFromText(const QString& text)
     return std::nullopt;
 }
 
-std::optional<ServerSettings> parseUploadedSettings(const QByteArray& bytes, QString* why)
+Result<ServerSettings> parseUploadedSettings(const QByteArray& bytes)
 {
     QByteArray data = bytes;
     QBuffer buffer(&data);
@@ -41,16 +41,16 @@ std::optional<ServerSettings> parseUploadedSettings(const QByteArray& bytes, QSt
     // The server keeps what the file says, as it says it: no entry rules run here.
     QHash<QString, QString> texts;
     QHash<QString, int> checkValues;
-    const Failure failure = readSettings(buffer, [&](const SettingsAssignment& a) {
+    const Result<> read = readSettings(buffer, [&](const SettingsAssignment& a) {
         if (const auto* text = std::get_if<QString>(&a.value))
             texts.insert(a.control, *text);
         else
             checkValues.insert(a.control, std::get<int>(a.value));
     });
-    if (failure || (texts.isEmpty() && checkValues.isEmpty())) {
-        *why = failure ? *failure : u"no setting in it"_s;
-        return std::nullopt;
-    }
+    if (!read.ok())
+        return Failure { read.error() };
+    if (texts.isEmpty() && checkValues.isEmpty())
+        return Failure { u"no setting in it"_s };
     // A switch the file does not name keeps the server's default: on.
     return collectServerSettings([&texts](const QString& name) { return texts.value(name); },
         [&checkValues](const QString& name) { return checkValues.value(name, 1); });

@@ -16,9 +16,9 @@ QString protocolName(UploadProtocol protocol);
 /// Reads "0".."3", "plain", "xmodem", "ymodem" or "zmodem" (any case).
 std::optional<UploadProtocol> protocolFromText(const QString& text);
 
-/// Reads an uploaded settings file the way the terminal reads one. Nothing when the bytes are no
-/// settings file (no setting in them), with the reason in why.
-std::optional<ServerSettings> parseUploadedSettings(const QByteArray& bytes, QString* why);
+/// Reads an uploaded settings file the way the terminal reads one. Fails, saying why, when the
+/// bytes are no settings file (no setting in them).
+Result<ServerSettings> parseUploadedSettings(const QByteArray& bytes);
 
 /// What the simulated server holds: the settings of the last good upload and when it came.
 struct DeviceState

@@ -89,14 +89,13 @@ public:
             &m_port, &QSerialPort::readyRead, this, [this] { emit received(m_port.readAll()); });
     }
 
-    bool open(QString* error)
+    Result<> open()
     {
         if (m_port.open(QIODevice::ReadWrite) && m_port.setBaudRate(9600)
             && m_port.setParity(QSerialPort::NoParity) && m_port.setDataBits(QSerialPort::Data8)
             && m_port.setStopBits(QSerialPort::OneStop))
-            return true;
-        *error = u"%1: %2"_s.arg(m_port.portName(), m_port.errorString());
-        return false;
+            return {};
+        return Failure { u"%1: %2"_s.arg(m_port.portName(), m_port.errorString()) };
     }
 
     QString terminalSidePath() const override { return m_port.portName(); }
@@ -108,14 +107,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<LineEndpoint> LineEndpoint::openPseudoTerminal(QString* error)
+Result<std::unique_ptr<LineEndpoint>> LineEndpoint::openPseudoTerminal()
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        *error = systemError(u"Cannot create a pseudo-terminal"_s);
+        const QString error = systemError(u"Cannot create a pseudo-terminal"_s);
         if (master >= 0)
             ::close(master);
-        return nullptr;
+        return Failure { error };
     }
     const QString slavePath = QString::fromLocal8Bit(::ptsname(master));
     // Holding the terminal's side open keeps the line up while the terminal closes and reopens
@@ -123,21 +122,22 @@ std::unique_ptr<LineEndpoint> LineEndpoint::openPseudoTerminal(QString* error)
     const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw {};
     if (slave < 0 || ::tcgetattr(slave, &raw) != 0) {
-        *error = systemError(u"Cannot open %1"_s.arg(slavePath));
+        const QString error = systemError(u"Cannot open %1"_s.arg(slavePath));
         ::close(master);
         if (slave >= 0)
             ::close(slave);
-        return nullptr;
+        return Failure { error };
     }
     ::cfmakeraw(&raw);
     ::tcsetattr(slave, TCSANOW, &raw);
-    return std::make_unique<PseudoTerminalEndpoint>(master, slave, slavePath);
+    return std::unique_ptr<LineEndpoint>(
+        std::make_unique<PseudoTerminalEndpoint>(master, slave, slavePath));
 }
 
-std::unique_ptr<LineEndpoint> LineEndpoint::openDevice(const QString& path, QString* error)
+Result<std::unique_ptr<LineEndpoint>> LineEndpoint::openDevice(const QString& path)
 {
     auto endpoint = std::make_unique<SerialDeviceEndpoint>(path);
-    if (!endpoint->open(error))
-        return nullptr;
-    return endpoint;
+    if (Result<> opened = endpoint->open(); !opened.ok())
+        return Failure { opened.error() };
+    return std::unique_ptr<LineEndpoint>(std::move(endpoint));
 }

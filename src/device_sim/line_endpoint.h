@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -14,9 +16,9 @@ class LineEndpoint : public QObject
 
 public:
     /// A new pseudo-terminal pair; the terminal is to open terminalSidePath().
-    static std::unique_ptr<LineEndpoint> openPseudoTerminal(QString* error);
+    static Result<std::unique_ptr<LineEndpoint>> openPseudoTerminal();
     /// A serial device at 9600 baud, no parity, 8 data bits, 1 stop bit.
-    static std::unique_ptr<LineEndpoint> openDevice(const QString& path, QString* error);
+    static Result<std::unique_ptr<LineEndpoint>> openDevice(const QString& path);
 
     /// The device the terminal opens as its port.
     virtual QString terminalSidePath() const = 0;

@@ -67,15 +67,15 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    QString error;
     const QStringList devices = parser.positionalArguments();
-    std::unique_ptr<LineEndpoint> line = devices.isEmpty()
-        ? LineEndpoint::openPseudoTerminal(&error)
-        : LineEndpoint::openDevice(devices.first(), &error);
-    if (!line) {
-        say(u"error: "_s + error);
+    Result<std::unique_ptr<LineEndpoint>> opened = devices.isEmpty()
+        ? LineEndpoint::openPseudoTerminal()
+        : LineEndpoint::openDevice(devices.first());
+    if (!opened.ok()) {
+        say(u"error: "_s + opened.error());
         return 1;
     }
+    const std::unique_ptr<LineEndpoint> line = std::move(opened).value();
     if (parser.isSet(linkOption)) {
         const QString link = parser.value(linkOption);
         QFile::remove(link);
@@ -117,13 +117,12 @@ int main(int argc, char* argv[])
             if (!kept.open(QIODevice::WriteOnly) || kept.write(report.bytes) != report.bytes.size())
                 say(u"warning: cannot keep %1: %2"_s.arg(kept.fileName(), kept.errorString()));
         }
-        QString why;
-        std::optional<ServerSettings> settings = parseUploadedSettings(report.bytes, &why);
-        if (!settings) {
-            say(describe(report, u"rejected, not a settings file: "_s + why));
+        Result<ServerSettings> settings = parseUploadedSettings(report.bytes);
+        if (!settings.ok()) {
+            say(describe(report, u"rejected, not a settings file: "_s + settings.error()));
             return;
         }
-        state.settings = std::move(settings);
+        state.settings = std::move(settings).value();
         state.lastUpload = QDateTime::currentDateTime();
         ++state.uploads;
         say(describe(report, u"applied"_s));

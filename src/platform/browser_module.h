@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/handler_policy.h"
+#include "core/handler_policy.h"
 
 #include <QString>
 
@@ -12,5 +12,5 @@ public:
     virtual ~BrowserModule() = default;
     /// Opens a new, independent browser window on the starting address. Fails with the reason
     /// when the module cannot be loaded.
-    virtual Failure openWindow(const QString& startingAddress) = 0;
+    virtual Result<> openWindow(const QString& startingAddress) = 0;
 };

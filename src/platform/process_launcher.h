@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/handler_policy.h"
+#include "core/handler_policy.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,8 +13,8 @@ class ProcessLauncher
 public:
     virtual ~ProcessLauncher() = default;
     /// Starts a program that opens its own window.
-    virtual Failure start(const QString& program, const QStringList& arguments) = 0;
+    virtual Result<> start(const QString& program, const QStringList& arguments) = 0;
     /// Starts a console program in a terminal window of its own, so that the user sees its
     /// output.
-    virtual Failure startInTerminal(const QString& program, const QStringList& arguments) = 0;
+    virtual Result<> startInTerminal(const QString& program, const QStringList& arguments) = 0;
 };

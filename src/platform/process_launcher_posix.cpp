@@ -8,20 +8,20 @@ PosixProcessLauncher::PosixProcessLauncher(QStringList terminals)
     : m_terminals(std::move(terminals))
 { }
 
-Failure PosixProcessLauncher::start(const QString& program, const QStringList& arguments)
+Result<> PosixProcessLauncher::start(const QString& program, const QStringList& arguments)
 {
     if (program.isEmpty())
-        return QStringLiteral("No program to start");
+        return Failure { QStringLiteral("No program to start") };
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached())
-        return QStringLiteral("%1: %2").arg(program, process.errorString());
-    return std::nullopt;
+        return Failure { QStringLiteral("%1: %2").arg(program, process.errorString()) };
+    return {};
 }
 
-Failure PosixProcessLauncher::startInTerminal(const QString& program, const QStringList& arguments)
+Result<> PosixProcessLauncher::startInTerminal(const QString& program, const QStringList& arguments)
 {
     for (const QString& terminal : m_terminals) {
         const QString path = QFileInfo(terminal).isAbsolute()
@@ -30,5 +30,7 @@ Failure PosixProcessLauncher::startInTerminal(const QString& program, const QStr
         if (!path.isEmpty() && QFileInfo(path).isExecutable())
             return start(path, QStringList { QStringLiteral("-e"), program } + arguments);
     }
-    return QStringLiteral("No terminal emulator found (%1)").arg(m_terminals.join(u", "));
+    return Failure {
+        QStringLiteral("No terminal emulator found (%1)").arg(m_terminals.join(u", "))
+    };
 }

@@ -11,8 +11,8 @@ public:
     explicit PosixProcessLauncher(
         QStringList terminals = { QStringLiteral("x-terminal-emulator"), QStringLiteral("xterm") });
 
-    Failure start(const QString& program, const QStringList& arguments) override;
-    Failure startInTerminal(const QString& program, const QStringList& arguments) override;
+    Result<> start(const QString& program, const QStringList& arguments) override;
+    Result<> startInTerminal(const QString& program, const QStringList& arguments) override;
 
 private:
     QStringList m_terminals;

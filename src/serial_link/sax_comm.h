@@ -1,25 +1,17 @@
 #pragma once
 
-#include "platform/handler_policy.h"
-#include "serial_link/comm_spy_log.h"
+#include "core/result.h"
+#include "serial_link/comm_spy.h"
+#include "serial_link/file_transfer.h"
+#include "serial_link/serial_line.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QProcessEnvironment>
-#include <QSerialPort>
 #include <QString>
 
-#include <array>
-#include <memory>
-
-class TransferSender;
-class frmSaxComm;
-
-/// The serial control: owns the serial port and offers the operations the terminal uses,
-/// each of which reads back the value last written. It sends files over the port with the
-/// protocol the start-up option selects, shows each transfer in its status window
-/// (frmSaxComm) and, while CommSpy is on, records what happens in the CommSpy log.
+/// The serial control: the operations the terminal uses, each of which reads back the value
+/// last written. It puts together the serial line, the CommSpy log and the file transfer; its
+/// integer commands (the start-up option, the transfer command) become named operations here.
 class SaxComm : public QObject
 {
     Q_OBJECT
@@ -27,79 +19,56 @@ class SaxComm : public QObject
 public:
     explicit SaxComm(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(),
         QObject* parent = nullptr);
-    ~SaxComm() override;
 
-    bool portOpen() const { return m_port.isOpen(); }
-    /// true opens the port with the current port name and settings string; false closes it.
-    Failure setPortOpen(bool open);
+    bool portOpen() const { return m_line.isOpen(); }
+    /// true opens the port with the current port name and settings string; false ends a running
+    /// transfer and closes it.
+    Result<> setPortOpen(bool open);
 
-    QString settings() const { return m_settings; }
+    QString settings() const { return m_line.settings(); }
     /// Takes effect at once on an open port.
-    Failure setSettings(const QString& settings);
+    Result<> setSettings(const QString& settings);
 
-    QString commPort() const { return m_commPort; }
+    QString commPort() const { return m_line.portName(); }
     /// The port name can only change while the port is closed.
-    Failure setCommPort(const QString& portName);
+    Result<> setCommPort(const QString& portName);
 
     /// Selects the file-transfer protocol: 0 plain bytes, 1 XMODEM, 2 YMODEM, 3 ZMODEM.
     int startupOption() const { return m_startupOption; }
     void setStartupOption(int option);
 
-    bool commSpy() const { return m_commSpy; }
-    void setCommSpy(bool on);
-    bool logSwitch(LogSwitch which) const { return m_logSwitches[index(which)]; }
-    void setLogSwitch(LogSwitch which, bool on);
+    bool commSpy() const { return m_spy.enabled(); }
+    void setCommSpy(bool on) { m_spy.setEnabled(on); }
+    bool logSwitch(LogSwitch which) const { return m_spy.logSwitch(which); }
+    void setLogSwitch(LogSwitch which, bool on) { m_spy.setLogSwitch(which, on); }
     /// Where the CommSpy log is written.
-    QString commSpyLogPath() const { return m_log.path(); }
+    QString commSpyLogPath() const { return m_spy.logPath(); }
 
     /// The file the transfer command sends: a full path.
     QString fileToSend() const { return m_fileToSend; }
     void setFileToSend(const QString& path);
-    /// 1 starts sending fileToSend() and returns at once; the status window follows the
-    /// transfer and transferFinished() reports its outcome. A missing or unreadable file or a
-    /// closed port fails at once. A command while a transfer runs is turned down in the status
-    /// window and leaves that transfer alone.
-    Failure setTransfer(int command);
-    bool transferRunning() const;
+    /// 1 starts sending fileToSend() with the protocol the start-up option selects and returns
+    /// at once; transfer() tells how it goes. A missing or unreadable file, a closed port or a
+    /// start-up option that selects no protocol fails at once.
+    Result<> setTransfer(int command);
+    bool transferRunning() const { return m_transfer.isRunning(); }
     /// Ends a running transfer as failed with this reason, telling the receiver so.
-    void abortTransfer(const QString& reason);
-    /// The status window; null until the first transfer command.
-    frmSaxComm* statusWindow() const { return m_statusWindow.get(); }
+    void abortTransfer(const QString& reason) { m_transfer.cancel(reason); }
 
+    /// The running transfer, for those who follow it.
+    FileTransfer& transfer() { return m_transfer; }
     /// The device the current port name stands for.
-    QString devicePath() const;
-
-    QSerialPort& port() { return m_port; }
+    QString devicePath() const { return m_line.devicePath(); }
+    QSerialPort& port() { return m_line.port(); }
 
 signals:
     /// A transfer has ended: the outcome as the status window shows it.
     void transferFinished(bool success, const QString& outcome);
 
 private:
-    static std::size_t index(LogSwitch which) { return static_cast<std::size_t>(which); }
-    Failure applySettings();
-    void readWhileIdle();
-    void portError(QSerialPort::SerialPortError error);
-    void transferEnded(bool success, const QString& reason);
-    int lineRate() const;
-    frmSaxComm& window();
-    bool logging(LogSwitch kind) const { return m_commSpy && logSwitch(kind); }
-    void log(LogSwitch kind, const QString& text);
-    void logBytes(LogSwitch kind, const QByteArray& bytes);
-
-    QProcessEnvironment m_environment;
-    QSerialPort m_port;
-    QString m_settings = QStringLiteral("9600,n,8,1");
-    QString m_commPort = QStringLiteral("COM1");
+    CommSpy m_spy;
+    SerialLine m_line;
+    FileTransfer m_transfer;
     int m_startupOption = 3;
-    bool m_commSpy = false;
-    std::array<bool, 5> m_logSwitches {};
-    CommSpyLog m_log;
     QString m_fileToSend;
-    bool m_cancelling = false;
-    std::unique_ptr<TransferSender> m_sender;
-    std::unique_ptr<frmSaxComm> m_statusWindow;
-    // What the receiver said before a transfer began: its call to start may be in it.
-    QByteArray m_idleInput;
-    QElapsedTimer m_idleInputAge;
 };

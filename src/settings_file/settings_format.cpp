@@ -1,6 +1,6 @@
 #include "settings_file/settings_format.h"
 
-#include "main_window/leading_number.h"
+#include "core/leading_number.h"
 
 #include <QIODevice>
 #include <QStringDecoder>
@@ -172,7 +172,7 @@ public:
 
     /// No byte left. Fails through failure() when the device fails.
     bool atEnd() { return !fill(); }
-    Failure failure() const { return m_failure; }
+    Result<> failure() const { return m_failure; }
 
     /// Reads the next item, with the line end or comma that ends it.
     Item next()
@@ -214,12 +214,12 @@ private:
     {
         if (m_pos < m_size)
             return true;
-        if (m_failure)
+        if (!m_failure.ok())
             return false;
         m_size = m_device.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
         m_pos = 0;
         if (m_size < 0) {
-            m_failure = m_device.errorString();
+            m_failure = Failure { m_device.errorString() };
             m_size = 0;
         }
         return m_size > 0;
@@ -229,7 +229,7 @@ private:
     QByteArray m_buffer { 64 * 1024, Qt::Uninitialized };
     qsizetype m_pos = 0;
     qsizetype m_size = 0;
-    Failure m_failure;
+    Result<> m_failure;
 };
 
 // The lenient reading of a two-character hexadecimal slice: spaces and tabs dropped, then hex
@@ -310,17 +310,17 @@ QString PadHexByte(const QString& text)
     return text.size() < 2 ? u'0' + text : text;
 }
 
-Failure writeSettings(QIODevice& device, const ServerSettings& settings)
+Result<> writeSettings(QIODevice& device, const ServerSettings& settings)
 {
     const std::optional<std::vector<Line>> lines = settingsLines(settings);
     if (!lines)
-        return u"An address byte is out of range."_s;
+        return Failure { u"An address byte is out of range."_s };
     QByteArray bytes;
     for (const Line& line : *lines) {
         QStringEncoder encoder(kCharset);
         bytes += encoder(line.text);
         if (encoder.hasError())
-            return unstorableCharacter(line);
+            return Failure { unstorableCharacter(line) };
         bytes += "\r\n";
     }
     // A short write is no failure yet: writing the rest either goes on or fails with the reason
@@ -328,23 +328,25 @@ Failure writeSettings(QIODevice& device, const ServerSettings& settings)
     for (qsizetype done = 0; done < bytes.size();) {
         const qint64 written = device.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0)
-            return device.errorString();
+            return Failure { device.errorString() };
         done += written;
     }
-    return std::nullopt;
+    return {};
 }
 
-Failure readSettings(QIODevice& device, const std::function<void(const SettingsAssignment&)>& apply)
+Result<> readSettings(
+    QIODevice& device, const std::function<void(const SettingsAssignment&)>& apply)
 {
     ItemReader reader(device);
     if (reader.atEnd())
-        return reader.failure().value_or(u"The settings file is empty."_s);
+        return reader.failure().ok() ? Failure { u"The settings file is empty."_s }
+                                     : reader.failure();
     QStringDecoder decoder(kCharset);
     Item item = reader.next();
-    while (!reader.failure() && item.head.isEmpty() && !reader.atEnd())
+    while (reader.failure().ok() && item.head.isEmpty() && !reader.atEnd())
         item = reader.next();
     // An item cut short by a failing device is not applied.
-    while (!reader.failure() && !item.head.isEmpty()) {
+    while (reader.failure().ok() && !item.head.isEmpty()) {
         applyItem(item, decoder, apply);
         if (reader.atEnd())
             break;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/handler_policy.h"
+#include "core/result.h"
 
 #include <QString>
 
@@ -56,7 +56,7 @@ QString PadHexByte(const QString& text);
 /// upper-case hexadecimal; a negative value is written as its 32-bit two's complement. Nothing
 /// is written when a value cannot be stored (a character outside Windows-1252, a number beyond
 /// the 32-bit range); otherwise the failure is the device's own.
-Failure writeSettings(QIODevice& device, const ServerSettings& settings);
+Result<> writeSettings(QIODevice& device, const ServerSettings& settings);
 
 /// One change the reader makes: a text box's new text, or a check box's new value.
 struct SettingsAssignment
@@ -74,5 +74,5 @@ struct SettingsAssignment
 /// empty item after the leading ones; what follows is never read. Fails when the data ends where
 /// the first item is expected (an empty file) or the device fails; the assignments made before a
 /// failure stand.
-Failure readSettings(
+Result<> readSettings(
     QIODevice& device, const std::function<void(const SettingsAssignment&)>& apply);

@@ -24,9 +24,9 @@ void TestDeviceSim::rejectsWhatIsNotASettingsFile()
 {
     for (const QByteArray& bytes :
         { QByteArray("\x7f\x45LF\x02\x01\x01\x00\x00\x00", 10), QByteArray("hello, world\r\n") }) {
-        QString why;
-        QVERIFY(!parseUploadedSettings(bytes, &why));
-        QVERIFY2(!why.isEmpty(), bytes.constData());
+        const Result<ServerSettings> parsed = parseUploadedSettings(bytes);
+        QVERIFY(!parsed.ok());
+        QVERIFY2(!parsed.error().isEmpty(), bytes.constData());
     }
 }
 
@@ -35,13 +35,12 @@ void TestDeviceSim::statusPageShowsTheUpload()
     DeviceState state;
     QVERIFY(renderStatusPage(state).contains("No settings have been uploaded yet"));
 
-    QString why;
-    state.settings
+    const Result<ServerSettings> parsed
         = parseUploadedSettings("[System]\r\nDHCP=0\r\nIP0=C0A8\r\nIP1=64C8\r\nMAC0=00E0\r\n"
                                 "MAC1=4C68\r\nMAC2=01FA\r\n[SMTP]\r\nsender=<a@b.c>\r\n"
-                                "[FTP]\r\nPassword=s3cret\r\n",
-            &why);
-    QVERIFY2(state.settings, qPrintable(why));
+                                "[FTP]\r\nPassword=s3cret\r\n");
+    QVERIFY2(parsed.ok(), qPrintable(parsed.ok() ? QString() : parsed.error()));
+    state.settings = parsed.value();
     state.lastUpload = QDateTime(QDate(2026, 12, 6), QTime(20, 21, 5));
     state.uploads = 2;
     const QString page = renderStatusPage(state);

@@ -9,8 +9,8 @@
 #include "fakes/fake_process_launcher.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_system_directory.h"
-#include "platform/browser_module_posix.h"
 #include "platform/working_directory_posix.h"
+#include "windows/browser_module_posix.h"
 
 #include <QApplication>
 #include <QFile>

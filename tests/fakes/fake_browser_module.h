@@ -4,19 +4,19 @@
 
 #include <QStringList>
 
-/// Records the starting address of every window it is asked to open; fails with `failure`
-/// when set.
+/// Records the starting address of every window it is asked to open and gives `result`, which
+/// may be set to a failure.
 class FakeBrowserModule final : public BrowserModule
 {
 public:
-    Failure openWindow(const QString& startingAddress) override
+    Result<> openWindow(const QString& startingAddress) override
     {
-        if (failure)
-            return failure;
+        if (!result.ok())
+            return result;
         opened.append(startingAddress);
-        return std::nullopt;
+        return {};
     }
 
     QStringList opened;
-    Failure failure;
+    Result<> result;
 };

@@ -4,7 +4,8 @@
 
 #include <QList>
 
-/// Records the processes it is asked to start; fails each start with `failure` when set.
+/// Records the processes it is asked to start; gives each start `result`, which may be set to a
+/// failure.
 class FakeProcessLauncher final : public ProcessLauncher
 {
 public:
@@ -14,17 +15,17 @@ public:
         QStringList arguments;
     };
 
-    Failure start(const QString& program, const QStringList& arguments) override
+    Result<> start(const QString& program, const QStringList& arguments) override
     {
         started.append({ program, arguments });
-        return failure;
+        return result;
     }
-    Failure startInTerminal(const QString& program, const QStringList& arguments) override
+    Result<> startInTerminal(const QString& program, const QStringList& arguments) override
     {
         started.append({ program, arguments });
-        return failure;
+        return result;
     }
 
     QList<Started> started;
-    Failure failure;
+    Result<> result;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/frm_main.h"
+#include "windows/frm_main.h"
 
 #include <QLineEdit>
 #include <QSignalBlocker>

@@ -4,15 +4,15 @@
 // process, its COM1 a socat pseudo-terminal with lrzsz's receiver at the far end; only the
 // permission check starts it in a child (this program with --start-up), as another user.
 
+#include "app/settings_file_commands.h"
+#include "app/settings_upload.h"
 #include "fakes/fake_file_dialogs.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_working_directory.h"
-#include "main_window/frm_main.h"
 #include "platform/serial_device.h"
-#include "serial_link/frm_sax_comm.h"
 #include "serial_link/sax_comm.h"
-#include "serial_link/settings_upload.h"
-#include "settings_file/settings_file_commands.h"
+#include "windows/frm_main.h"
+#include "windows/frm_sax_comm.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,6 +53,7 @@ struct TerminalRig
     FakeFileDialogs dialogs;
     FakeWorkingDirectory workingDirectory;
     SaxComm comm;
+    frmSaxComm statusWindow { comm.transfer() };
     frmMain window { comm, boxes };
     SettingsFileCommands settingsFile { window, dialogs, boxes, workingDirectory };
     SettingsUpload upload { window, settingsFile, comm, workingDirectory, boxes };
@@ -171,7 +172,7 @@ void TestPortFaults::portFault()
         fault == FarEndCloses ? m_socat.terminate() : m_socat.kill();
         // The terminal notices by itself, before the user presses Write.
         QTRY_VERIFY(!rig.comm.portOpen() && finished.size() == int(fault != UnpluggedIdle));
-        QVERIFY(fault == UnpluggedIdle || rig.comm.statusWindow()->text("notice").contains(advice));
+        QVERIFY(fault == UnpluggedIdle || rig.statusWindow.text("notice").contains(advice));
     }
     rig.window.writeButton()->click();
     QCOMPARE(rig.seen(), "closed (0 held) Serial port is closed");
@@ -181,7 +182,7 @@ void TestPortFaults::portFault()
     holder.close();
     if (fault != Locked)
         QVERIFY(lineUp());
-    QCOMPARE(rig.comm.setPortOpen(true), Failure());
+    QCOMPARE(rig.comm.setPortOpen(true), Result<> {});
     QCOMPARE(rig.seen(), "open (1 held)");
     rig.window.writeButton()->click();
     QTRY_VERIFY(!finished.isEmpty() && finished.last().first().toBool());

@@ -1,9 +1,9 @@
+#include "core/line_settings.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/pty_pair.h"
-#include "main_window/frm_main.h"
-#include "serial_link/line_settings.h"
 #include "serial_link/port_names.h"
 #include "serial_link/sax_comm.h"
+#include "windows/frm_main.h"
 
 #include <QSerialPort>
 #include <QTest>
@@ -98,23 +98,23 @@ void TestSaxComm::startUpSettingsAndNameOnAPseudoTerminal()
     QTRY_COMPARE((received += peer.readAll()), QByteArray("rz\r"));
 
     // Settings take effect on the open port; a string that is no settings is refused.
-    QVERIFY(comm.setSettings("9600;n;8;1"));
-    QCOMPARE(comm.setSettings("19200,n,8,2"), Failure {});
+    QVERIFY(!comm.setSettings("9600;n;8;1").ok());
+    QCOMPARE(comm.setSettings("19200,n,8,2"), Result<> {});
     QCOMPARE(comm.port().baudRate(), 19200);
     QCOMPARE(comm.port().stopBits(), QSerialPort::TwoStop);
     // A pseudo-terminal keeps its character format: parity and 7 data bits are refused, and
     // the port goes on with the line it had.
-    QVERIFY(comm.setSettings("1200,e,7,1"));
+    QVERIFY(!comm.setSettings("1200,e,7,1").ok());
     QVERIFY(comm.portOpen());
     QCOMPARE(comm.settings(), QStringLiteral("19200,n,8,2"));
     QCOMPARE(comm.port().baudRate(), 19200);
 
     // The port name only changes while the port is closed.
-    QVERIFY(comm.setCommPort("COM2"));
+    QVERIFY(!comm.setCommPort("COM2").ok());
     QCOMPARE(comm.commPort(), QStringLiteral("COM1"));
-    QCOMPARE(comm.setPortOpen(false), Failure {});
+    QCOMPARE(comm.setPortOpen(false), Result<> {});
     QVERIFY(!comm.portOpen());
-    QCOMPARE(comm.setCommPort("COM2"), Failure {});
+    QCOMPARE(comm.setCommPort("COM2"), Result<> {});
     QCOMPARE(comm.commPort(), QStringLiteral("COM2"));
 }
 

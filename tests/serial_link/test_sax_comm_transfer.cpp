@@ -1,7 +1,7 @@
 #include "fakes/lrzsz_receiver.h"
 #include "fakes/pty_pair.h"
-#include "serial_link/frm_sax_comm.h"
 #include "serial_link/sax_comm.h"
+#include "windows/frm_sax_comm.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -73,17 +73,18 @@ void TestSaxCommTransfer::completedTransfer()
     comm.setCommSpy(true);
     for (int i = 0; i < 5; ++i)
         comm.setLogSwitch(LogSwitch(i), kinds.contains(CommSpyLog::kindName(LogSwitch(i))));
-    QCOMPARE(comm.setPortOpen(true), Failure {});
+    QCOMPARE(comm.setPortOpen(true), Result<> {});
     comm.setStartupOption(3);
     comm.setFileToSend(m_files.filePath("missing.ini"));
-    QVERIFY(comm.setTransfer(1));
+    QVERIFY(!comm.setTransfer(1).ok());
     // Named as the upload names it, with a '\' before the name.
     comm.setFileToSend(m_files.path() + "\\server.ini");
     QSignalSpy finished(&comm, &SaxComm::transferFinished);
 
-    QCOMPARE(comm.setTransfer(1), Failure {});
-    frmSaxComm* window = comm.statusWindow();
-    QVERIFY(window && window->isVisible());
+    frmSaxComm statusWindow(comm.transfer());
+    frmSaxComm* window = &statusWindow;
+    QCOMPARE(comm.setTransfer(1), Result<> {});
+    QVERIFY(window->isVisible());
     QVERIFY(!finished.isEmpty() || finished.wait(20000));
     const QString outcome = finished.first().at(1).toString();
     QVERIFY2(outcome.startsWith("Completed: 38 bytes in "), qPrintable(outcome));
@@ -120,16 +121,17 @@ void TestSaxCommTransfer::runningTransfer()
     QFile::remove(comm.commSpyLogPath());
     for (int i = 0; i < 5; ++i)
         comm.setLogSwitch(LogSwitch(i), true);
-    QCOMPARE(comm.setPortOpen(true), Failure {});
+    QCOMPARE(comm.setPortOpen(true), Result<> {});
     comm.setFileToSend(m_files.filePath("server.ini"));
     QSignalSpy finished(&comm, &SaxComm::transferFinished);
-    QCOMPARE(comm.setTransfer(1), Failure {});
-    frmSaxComm* window = comm.statusWindow();
+    frmSaxComm statusWindow(comm.transfer());
+    frmSaxComm* window = &statusWindow;
+    QCOMPARE(comm.setTransfer(1), Result<> {});
     QVERIFY(QTest::qWaitForWindowExposed(window));
 
     // A second command is turned down in the window and leaves the transfer alone.
     comm.setFileToSend(m_files.filePath("other.ini"));
-    QCOMPARE(comm.setTransfer(1), Failure {});
+    QCOMPARE(comm.setTransfer(1), Result<> {});
     QVERIFY2(window->text("notice").contains("turned down"), qPrintable(window->text("notice")));
     QTest::qWait(100);
     QCOMPARE(peer.received().count("rz\r"), 1);
@@ -166,11 +168,12 @@ void TestSaxCommTransfer::refusedAtOnce()
     QFETCH(QString, description);
     Peer peer;
     SaxComm comm(com1At(peer.pty.endA()));
-    QCOMPARE(comm.setPortOpen(true), Failure {});
+    QCOMPARE(comm.setPortOpen(true), Result<> {});
     comm.setStartupOption(option);
     comm.setFileToSend(file.isEmpty() ? file : m_files.filePath(file));
-    const Failure failure = comm.setTransfer(1);
-    QVERIFY2(failure && failure->contains(description), qPrintable(failure.value_or("none")));
+    const Result<> started = comm.setTransfer(1);
+    QVERIFY2(!started.ok() && started.error().contains(description),
+        qPrintable(started.ok() ? "none" : started.error()));
     // Nothing goes on the line, now or later.
     QTest::qWait(50);
     QVERIFY(peer.received().isEmpty());

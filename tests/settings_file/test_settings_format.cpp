@@ -54,7 +54,7 @@ void TestSettingsFormat::writes()
         = collectServerSettings([&](const QString& name) { return name == control ? text : ""; },
             [&](const QString& name) { return name == "chkDHCP" ? dhcp : 2; });
     QFETCH(QByteArray, expected);
-    QCOMPARE(writeSettings(buffer, settings).has_value(), expected.isEmpty());
+    QCOMPARE(!writeSettings(buffer, settings).ok(), expected.isEmpty());
     QCOMPARE(buffer.data(), expected);
 }
 
@@ -63,8 +63,8 @@ void TestSettingsFormat::readFailureIsTheDevices()
     // Reading the process's memory from address 0 fails at once, as a failing medium does.
     QFile failing("/proc/self/mem");
     QVERIFY(failing.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    QCOMPARE(
-        readSettings(failing, [](const SettingsAssignment&) {}), Failure("Input/output error"));
+    QCOMPARE(readSettings(failing, [](const SettingsAssignment&) {}),
+        Result<>(Failure { "Input/output error" }));
 }
 
 void TestSettingsFormat::readsHugeFilesPiecewise()
@@ -84,7 +84,7 @@ void TestSettingsFormat::readsHugeFilesPiecewise()
     const auto record = [&](const SettingsAssignment& a) {
         seen << a.control + "=" + std::get<QString>(a.value);
     };
-    QCOMPARE(readSettings(file, record), Failure {});
+    QCOMPARE(readSettings(file, record), Result<> {});
     const QString cut(kMaxTextLength, QChar(0));
     QCOMPARE(seen, (QStringList { "txtSenderAddress=" + cut, "txtPassword=" + cut, "txtHost=h" }));
     QVERIFY2(file.pos() < stop + 128 * 1024, "read past the empty item");

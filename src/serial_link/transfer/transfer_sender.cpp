@@ -72,11 +72,10 @@ private:
 
 } // namespace
 
-std::optional<TransferFile> readTransferFile(const QString& path, QString& error)
+Result<TransferFile> readTransferFile(const QString& path)
 {
     if (path.isEmpty()) {
-        error = QStringLiteral("No file to send has been named.");
-        return std::nullopt;
+        return Failure { QStringLiteral("No file to send has been named.") };
     }
     QString localPath = path;
     // The upload names its file with a '\' before the name, as on the system it comes from.
@@ -84,25 +83,21 @@ std::optional<TransferFile> readTransferFile(const QString& path, QString& error
         localPath.replace(u'\\', u'/');
     const QFileInfo info(localPath);
     if (!info.exists()) {
-        error = QStringLiteral("The file to send, \"%1\", does not exist.").arg(path);
-        return std::nullopt;
+        return Failure { QStringLiteral("The file to send, \"%1\", does not exist.").arg(path) };
     }
     if (info.isDir()) {
-        error = QStringLiteral("The file to send, \"%1\", is a folder.").arg(path);
-        return std::nullopt;
+        return Failure { QStringLiteral("The file to send, \"%1\", is a folder.").arg(path) };
     }
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("The file to send, \"%1\", cannot be read: %2.")
-                    .arg(path, file.errorString());
-        return std::nullopt;
+        return Failure { QStringLiteral("The file to send, \"%1\", cannot be read: %2.")
+                             .arg(path, file.errorString()) };
     }
     TransferFile result;
     result.data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("The file to send, \"%1\", cannot be read: %2.")
-                    .arg(path, file.errorString());
-        return std::nullopt;
+        return Failure { QStringLiteral("The file to send, \"%1\", cannot be read: %2.")
+                             .arg(path, file.errorString()) };
     }
     const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
     result.name = path.mid(slash + 1);

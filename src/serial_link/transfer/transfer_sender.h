@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -20,8 +22,8 @@ struct TransferFile
 };
 
 /// Reads the file at path whole. The name given to the receiver is its base name; folders may
-/// be separated by '/' or '\'. Empty, with the reason in error, when the file cannot be read.
-std::optional<TransferFile> readTransferFile(const QString& path, QString& error);
+/// be separated by '/' or '\'. Fails, saying why, when the file cannot be read.
+Result<TransferFile> readTransferFile(const QString& path);
 
 /// How long a sender waits and how often it tries again before it gives up.
 struct TransferLimits

@@ -1,0 +1,113 @@
+#include "app/settings_file_commands.h"
+
+#include "core/handler_policy.h"
+#include "platform/file_dialogs.h"
+#include "platform/message_boxes.h"
+#include "platform/working_directory.h"
+#include "settings_file/settings_format.h"
+#include "windows/frm_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <variant>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Prepared afresh for every Open and Save: the proposed name is always the default one.
+FileDialogRequest settingsFileRequest()
+{
+    return { u"Init files (*.ini)|*.ini|All files (*.*)|*.*|"_s, u"server.ini"_s, 1 };
+}
+
+} // namespace
+
+SettingsFileCommands::SettingsFileCommands(frmMain& window, FileDialogs& dialogs,
+    MessageBoxes& boxes, WorkingDirectory& workingDirectory, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_dialogs(dialogs)
+    , m_boxes(boxes)
+    , m_workingDirectory(workingDirectory)
+{
+    connect(window.menuItem(u"ReadFile"_s), &QAction::triggered, this, &SettingsFileCommands::Open);
+    connect(
+        window.menuItem(u"WriteFile"_s), &QAction::triggered, this, &SettingsFileCommands::Save);
+}
+
+void SettingsFileCommands::Open()
+{
+    // Silent end: a cancelled dialog leaves everything as it was.
+    if (const std::optional<QString> path = m_dialogs.showOpen(settingsFileRequest())) {
+        takeChosenPath(*path);
+        ReadSettingsFile(m_window.CurrentFileName());
+    }
+}
+
+void SettingsFileCommands::Save()
+{
+    if (const std::optional<QString> path = m_dialogs.showSave(settingsFileRequest())) {
+        takeChosenPath(*path);
+        WriteSettingsFile(m_window.CurrentFileName());
+    }
+}
+
+void SettingsFileCommands::takeChosenPath(const QString& path)
+{
+    const QFileInfo chosen(path);
+    m_window.setCurrentFileName(chosen.absoluteFilePath());
+    // The upload sends "server.ini" from the working folder, which follows the chosen file the
+    // way the platform's dialog moves it. A folder that cannot be entered leaves it where it was,
+    // and the command goes on.
+    m_workingDirectory.setCurrent(chosen.absolutePath());
+}
+
+bool SettingsFileCommands::WriteSettingsFile(const QString& path)
+{
+    const ServerSettings settings
+        = collectServerSettings([this](const QString& name) { return m_window.text(name); },
+            [this](const QString& name) { return m_window.checkValue(name); });
+    QSaveFile file(path);
+    const bool isNew = !QFileInfo::exists(path);
+    // A failed step leaves the target untouched: the QSaveFile's temporary file is removed when
+    // it goes out of scope without a commit.
+    return trapAndReport(
+        m_boxes,
+        [&]() -> Result<> {
+            // Unbuffered: a short write then reaches the writer, which QSaveFile's own buffer
+            // would hide, committing a cut file.
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                return Failure { file.errorString() };
+            if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+                return Failure { file.errorString() };
+            return {};
+        },
+        [&] { return writeSettings(file, settings); },
+        [&] { return file.commit() ? Result<> {} : Failure { file.errorString() }; });
+}
+
+bool SettingsFileCommands::ReadSettingsFile(const QString& path)
+{
+    QFile file(path);
+    const auto apply = [this](const SettingsAssignment& assignment) {
+        if (const auto* text = std::get_if<QString>(&assignment.value))
+            m_window.setText(assignment.control, *text);
+        else
+            m_window.setCheckValue(assignment.control, std::get<int>(assignment.value));
+    };
+    return trapAndReport(
+        m_boxes,
+        [&] {
+            return file.open(QIODevice::ReadOnly) ? Result<> {} : Failure { file.errorString() };
+        },
+        [&] { return readSettings(file, apply); },
+        [&] {
+            if (auto* chkDHCP = m_window.findChild<QCheckBox*>(u"chkDHCP"_s))
+                chkDHCP->setFocus();
+        });
+}

@@ -1,0 +1,103 @@
+#include "app/shutdown.h"
+
+#include "core/handler_policy.h"
+#include "serial_link/sax_comm.h"
+#include "windows/frm_main.h"
+#include "windows/frm_wait.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The self-pipe: the signal handler only writes a byte, the event loop does the rest.
+int signalPipe[2] = { -1, -1 };
+
+void onTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+Shutdown::Shutdown(frmMain& window, SaxComm& comm, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_comm(comm)
+{
+    connect(
+        m_window.menuItem(QStringLiteral("ExitMenu")), &QAction::triggered, this, &Shutdown::begin);
+    connect(&m_window, &frmMain::closeRequested, this, &Shutdown::begin);
+    connect(m_window.timer(), &QTimer::timeout, this, &Shutdown::finish);
+}
+
+Shutdown::~Shutdown() = default;
+
+void Shutdown::catchTerminationRequests()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char bytes[16];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) { }
+        begin();
+    });
+
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int which : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(which, &action, nullptr);
+
+    // A logout asks the application to save its data; the terminal has none to save and ends
+    // itself by the same road as any other close request.
+    if (qGuiApp)
+        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &Shutdown::begin);
+}
+
+void Shutdown::begin()
+{
+    skipAndContinue(
+        [this] {
+            if (!m_wait)
+                m_wait = std::make_unique<frmWait>();
+            m_wait->show();
+        },
+        [this] { m_window.setCursor(Qt::WaitCursor); },
+        [this] {
+            // QTimer::start() would restart a running timer and put the end off.
+            if (!m_window.timer()->isActive())
+                m_window.timer()->start();
+        });
+}
+
+void Shutdown::finish()
+{
+    skipAndContinue(
+        [this] {
+            // A transfer is not waited for, but its end is not hidden either: the receiver is
+            // told and the CommSpy log says why.
+            if (m_comm.transferRunning())
+                m_comm.abortTransfer(QStringLiteral("cancelled by shutdown"));
+        },
+        [this] { return m_comm.portOpen() ? m_comm.setPortOpen(false) : Failure {}; });
+    // No window is closed and no handler that waits in a nested event loop resumes: the process
+    // ends here. The CommSpy log is written through record by record; only C stdio is buffered.
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}

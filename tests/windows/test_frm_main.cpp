@@ -1,0 +1,177 @@
+#include "fakes/fake_message_boxes.h"
+#include "serial_link/sax_comm.h"
+#include "windows/frm_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QStringList kIpRow { "txtIpAddress", "txtIpAddress2", "txtIpAddress3", "txtIpAddress4" };
+const QStringList kMacRow { "txtMacAddress", "txtMacAddress2", "txtMacAddress3", "txtMacAddress4",
+    "txtMacAddress5", "txtMacAddress6" };
+const QStringList kMailRow { "txtEmailServerAddress", "txtEmailServerAddress2",
+    "txtEmailServerAddress3", "txtEmailServerAddress4" };
+const QStringList kIpGroup = kIpRow + QStringList { "lblIPAddress" };
+const QStringList kFtpGroup { "txtUserName", "txtPassword", "lblUserName", "lblPassword" };
+
+QString focusName()
+{
+    const QWidget* w = QApplication::focusWidget();
+    return w ? w->objectName() : QString();
+}
+
+} // namespace
+
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsInItsInitialState();
+    void tabFromDhcpSkipsTheDisabledIpRow();
+    void entryRules_data();
+    void entryRules();
+    void thirdStateThenClear();
+
+private:
+    QLineEdit* box(const QString& name) const { return m_window->findChild<QLineEdit*>(name); }
+    QWidget* widget(const QString& name) const { return m_window->findChild<QWidget*>(name); }
+    void verifyState(int value, const QString& text);
+
+    FakeMessageBoxes m_boxes;
+    std::unique_ptr<SaxComm> m_comm;
+    std::unique_ptr<frmMain> m_window;
+};
+
+void TestFrmMain::init()
+{
+    m_comm = std::make_unique<SaxComm>(QProcessEnvironment());
+    m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void TestFrmMain::cleanup()
+{
+    m_window.reset();
+    m_comm.reset();
+}
+
+// Every box holding text, both switches at value: at 1 the IP row is greyed out and the FTP row
+// usable, at 2 the other way round.
+void TestFrmMain::verifyState(int value, const QString& text)
+{
+    for (QLineEdit* b : m_window->findChildren<QLineEdit*>())
+        QVERIFY2(b->text() == text, qPrintable(b->objectName()));
+    QCOMPARE(m_window->checkValue("chkDHCP"), value);
+    QCOMPARE(m_window->checkValue("chkFTP"), value);
+    for (const QString& name : kIpGroup)
+        QVERIFY2(widget(name)->isEnabled() == (value == 2), qPrintable(name));
+    for (const QString& name : kFtpGroup)
+        QVERIFY2(widget(name)->isEnabled() == (value == 1), qPrintable(name));
+}
+
+void TestFrmMain::startsInItsInitialState()
+{
+    verifyState(1, QString());
+    QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
+    QVERIFY(!m_window->timer()->isActive());
+    for (QLabel* l : m_window->findChildren<QLabel*>())
+        QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->width(),
+            qPrintable(l->objectName()));
+}
+
+void TestFrmMain::tabFromDhcpSkipsTheDisabledIpRow()
+{
+    QStringList order { focusName() };
+    for (int i = 0; i < 18; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << focusName();
+    }
+    const QStringList expected = QStringList { "chkDHCP" } + kMacRow
+        + QStringList { "txtSenderAddress", "txtReceiverAddress", "txtHost" } + kMailRow
+        + QStringList { "chkFTP", "txtUserName", "txtPassword", "cmdWrite", "chkDHCP" };
+    QCOMPARE(order, expected);
+}
+
+void TestFrmMain::entryRules_data()
+{
+    // Typed: with DHCP off, the keys go one by one into whichever box has the focus. Set by
+    // code: the whole text at once while the focus stays on DHCP, which stays on, so the IP row
+    // is disabled, as when a settings file fills it.
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<QString>("focus");
+    const auto add = [](const char* tag, bool typed, const char* name, const char* text,
+                         const QStringList& row, const char* focus) {
+        QTest::newRow(tag) << typed << name << text << row << focus;
+    };
+    add("whole IP", true, "txtIpAddress", "192168100200", { "192", "168", "100", "200" },
+        "txtIpAddress4");
+    add("whole MAC", true, "txtMacAddress", "00e04c6801fa", { "00", "E0", "4C", "68", "01", "FA" },
+        "txtMacAddress6");
+    add("last IP box", true, "txtIpAddress4", "2557", { "", "", "", "255" }, "txtIpAddress4");
+    add("300 by code", false, "txtEmailServerAddress", "300", { "30", "", "", "" },
+        "txtEmailServerAddress2");
+    add("fff by code", false, "txtMacAddress", "fff", { "fF", "", "", "", "", "" },
+        "txtMacAddress2");
+    add("before a disabled box", false, "txtIpAddress", "192", { "192", "", "", "" }, "chkDHCP");
+}
+
+void TestFrmMain::entryRules()
+{
+    QFETCH(bool, typed);
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QStringList, row);
+    QFETCH(QString, focus);
+    if (typed) {
+        m_window->setCheckValue("chkDHCP", 0);
+        box(name)->setFocus();
+        for (QChar key : text)
+            QTest::keyClicks(QApplication::focusWidget(), QString(key));
+    } else {
+        m_window->setText(name, text);
+    }
+    const QString prefix = name.left(6);
+    QStringList texts;
+    for (const QString& b : kIpRow + kMacRow + kMailRow) {
+        if (b.startsWith(prefix))
+            texts << box(b)->text();
+    }
+    QCOMPARE(texts, row);
+    QCOMPARE(focusName(), focus);
+}
+
+void TestFrmMain::thirdStateThenClear()
+{
+    // Texts survive the switching: every box is filled first, with both rows usable.
+    m_window->setCheckValue("chkDHCP", 0);
+    for (QLineEdit* b : m_window->findChildren<QLineEdit*>())
+        b->setText("12");
+    for (const char* name : { "chkDHCP", "chkFTP" }) {
+        m_window->setCheckValue(name, 1);
+        m_window->setCheckValue(name, 2);
+    }
+    verifyState(2, "12");
+
+    widget("txtHost")->setFocus();
+    m_window->menuItem("mnuClearForm")->trigger();
+    verifyState(1, QString());
+    QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "test_frm_main.moc"
