@@ -47,7 +47,6 @@ void PingCommand::Ping()
     // The path and the address are separate arguments: nothing in either is ever split or
     // read by a shell. A program that cannot be started leaves no message.
     skipAndContinue([&] {
-        return m_launcher.startInTerminal(
-            *program, { dottedAddress(ipAddressTexts(m_mainWindow)) });
+        return m_launcher.startInTerminal(*program, { hostAddress(ipAddressTexts(m_mainWindow)) });
     });
 }

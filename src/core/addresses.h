@@ -3,11 +3,19 @@
 #include <QString>
 #include <QStringList>
 
-/// The four texts of an address row joined by dots, each exactly as it stands: not trimmed, not
-/// checked, so that empty boxes give "...".
-QString dottedAddress(const QStringList& octets);
+#include <optional>
 
-/// The web server's home page: "http://" and the dotted address, with no path, port or slash.
+/// The address the four texts of an address row mean, each part the decimal number the settings
+/// file stores for it (octetValue()): "127", "000", "000", "010" give "127.0.0.10". Only when
+/// every text is one or more digits 0-9 and nothing else, of value 0 to 255; otherwise nothing.
+std::optional<QString> decimalAddress(const QStringList& octets);
+
+/// The address the tools reach: decimalAddress() when the texts make one, otherwise the texts
+/// joined by dots exactly as they stand (not trimmed, not checked, so that empty boxes give "...")
+/// for the tool to report as it sees fit.
+QString hostAddress(const QStringList& octets);
+
+/// The web server's home page: "http://" and hostAddress(), with no path, port or slash.
 QString serverAddress(const QStringList& octets);
 
 /// The help page "help.htm" in the given directory, as an address the browser opens. A drive

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cmath>
+
 #include <locale.h>
 #include <stdlib.h>
 
@@ -108,4 +110,9 @@ double leadingNumber(QStringView text)
             number.append(exponent);
     }
     return strtodInCLocale(number.constData());
+}
+
+double octetValue(QStringView text)
+{
+    return std::nearbyint(leadingNumber(text));
 }

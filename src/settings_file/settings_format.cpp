@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cmath>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -43,12 +42,11 @@ struct Line
     QString field;
 };
 
-// The octet's number in upper-case hexadecimal as files from the original platform hold it: the
-// value rounded half to even, a negative one as its 32-bit two's complement; nothing beyond the
-// 32-bit range.
+// The octet's number in upper-case hexadecimal as files from the original platform hold it: a
+// negative one as its 32-bit two's complement; nothing beyond the 32-bit range.
 std::optional<QString> hexOf(const QString& octet)
 {
-    const double value = std::nearbyint(leadingNumber(octet));
+    const double value = octetValue(octet);
     if (!(value >= std::numeric_limits<qint32>::min()
             && value <= std::numeric_limits<qint32>::max()))
         return std::nullopt;

@@ -101,10 +101,7 @@ void frmAbout::buildControls()
 void frmAbout::Load()
 {
     skipAndContinue(
-        [this] {
-            lblVersion->setText(
-                QStringLiteral("Version ") + QString::fromUtf16(kVersion));
-        },
+        [this] { lblVersion->setText(QStringLiteral("Version ") + QString::fromUtf16(kVersion)); },
         [this] { lblTitle->setText(QStringLiteral("Lumo Brisk Terminal")); });
 }
 

@@ -18,6 +18,8 @@ class TestBrowserCommands : public QObject
 
 private slots:
     void addressesOpenedAndFailuresReported();
+    void startingAddress_data();
+    void startingAddress();
 
 private:
     FakeMessageBoxes m_boxes;
@@ -31,7 +33,7 @@ private:
 
 void TestBrowserCommands::addressesOpenedAndFailuresReported()
 {
-    // The server address takes the texts as they stand; the help page follows the current
+    // Texts that make no address are taken as they stand; the help page follows the current
     // directory, its address escaped so that it leads to the file itself. Neither that directory
     // nor the installed one has a help page: the current one stays.
     setIpTexts(m_window, { "a b", " 1", "x/", "?" });
@@ -61,6 +63,28 @@ void TestBrowserCommands::addressesOpenedAndFailuresReported()
     m_commands.WebBrowser();
     m_commands.HelpTopics();
     QCOMPARE(m_boxes.shown, QStringList(2, opened.error()));
+}
+
+void TestBrowserCommands::startingAddress_data()
+{
+    QTest::addColumn<QStringList>("octets");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("leading zeros")
+        << QStringList { "127", "000", "000", "010" } << "http://127.0.0.10";
+    QTest::newRow("empty part") << QStringList { "127", "", "0", "1" } << "http://127..0.1";
+    QTest::newRow("above 255") << QStringList { "127", "0", "0", "256" } << "http://127.0.0.256";
+    QTest::newRow("no number") << QStringList { "127", "0", "0", "x1" } << "http://127.0.0.x1";
+}
+
+void TestBrowserCommands::startingAddress()
+{
+    QFETCH(QStringList, octets);
+    QFETCH(QString, address);
+    FakeBrowserModule browsers;
+    BrowserCommands commands(m_window, m_directory, browsers, m_boxes, {});
+    setIpTexts(m_window, octets);
+    commands.WebBrowser();
+    QCOMPARE(browsers.opened, QStringList { address });
 }
 
 QTEST_MAIN(TestBrowserCommands)

@@ -22,6 +22,8 @@ private slots:
     void init() { m_window = std::make_unique<frmMain>(m_comm, m_boxes); }
     void lookupDialogAndStart();
     void realStartPassesTheAddressAsOneArgument();
+    void addressArgument_data();
+    void addressArgument();
 
 private:
     FakeMessageBoxes m_boxes;
@@ -87,6 +89,31 @@ void TestPing::realStartPassesTheAddressAsOneArgument()
     QVERIFY(output.open(QIODevice::ReadOnly));
     QCOMPARE(output.readAll(), expected);
     QVERIFY(!QFile::exists(dir.filePath("expanded")));
+}
+
+void TestPing::addressArgument_data()
+{
+    QTest::addColumn<QStringList>("octets");
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("leading zeros") << QStringList { "127", "000", "000", "010" } << "127.0.0.10";
+    QTest::newRow("empty part") << QStringList { "127", "", "0", "1" } << "127..0.1";
+    QTest::newRow("above 255") << QStringList { "127", "0", "0", "256" } << "127.0.0.256";
+    QTest::newRow("no number") << QStringList { "127", "0", "0", "x1" } << "127.0.0.x1";
+}
+
+void TestPing::addressArgument()
+{
+    QFETCH(QStringList, octets);
+    QFETCH(QString, argument);
+    FakeSystemDirectory system;
+    system.existing = QStringList { "C:\\WINDOWS\\ping.exe" };
+    FakeFileDialogs dialogs;
+    FakeProcessLauncher launcher;
+    const PingCommand ping(*m_window, system, dialogs, launcher, m_boxes);
+    setIpTexts(*m_window, octets);
+    m_window->menuItem("mnuPing")->trigger();
+    QCOMPARE(launcher.started.size(), 1);
+    QCOMPARE(launcher.started[0].arguments, QStringList { argument });
 }
 
 QTEST_MAIN(TestPing)

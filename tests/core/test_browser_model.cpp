@@ -1,3 +1,4 @@
+#include "core/addresses.h"
 #include "core/browser_model.h"
 
 #include <QTest>
@@ -52,6 +53,8 @@ class TestBrowserModel : public QObject
 
 private slots:
     void handlers();
+    void addressFromBoxes_data();
+    void addressFromBoxes();
 };
 
 void TestBrowserModel::handlers()
@@ -95,6 +98,28 @@ void TestBrowserModel::handlers()
             "forward", "refresh", "home", "search", "stop" }));
     QCOMPARE(model.title(), "B");
     QVERIFY(!model.timerEnabled());
+}
+
+void TestBrowserModel::addressFromBoxes_data()
+{
+    QTest::addColumn<QStringList>("octets");
+    QTest::addColumn<QString>("address"); // empty: the texts make no address
+    QTest::newRow("leading zeros") << QStringList { "127", "000", "009", "010" } << "127.0.9.10";
+    QTest::newRow("bounds") << QStringList { "255", "0", "00", "255" } << "255.0.0.255";
+    QTest::newRow("above 255") << QStringList { "127", "0", "0", "256" } << "";
+    QTest::newRow("empty part") << QStringList { "127", "", "0", "1" } << "";
+    // Texts that leadingNumber() reads as a number but that are no plain decimal byte.
+    QTest::newRow("blank") << QStringList { "127", "0", "0", " 1" } << "";
+    QTest::newRow("hexadecimal") << QStringList { "127", "0", "0", "&H10" } << "";
+    QTest::newRow("fraction") << QStringList { "127", "0", "0", "1.0" } << "";
+    QTest::newRow("other digits") << QStringList { "127", "0", "0", "\u0661" } << "";
+}
+
+void TestBrowserModel::addressFromBoxes()
+{
+    QFETCH(QStringList, octets);
+    QFETCH(QString, address);
+    QCOMPARE(decimalAddress(octets).value_or(QString()), address);
 }
 
 QTEST_APPLESS_MAIN(TestBrowserModel)
