@@ -194,24 +194,24 @@ private:
 /// switches run.
 void changeSettings(frmMain& window, int n)
 {
-    window.setCheckValue(u"chkDHCP"_s, n % 2);
+    window.applySetting({ u"chkDHCP"_s, n % 2 });
     const QStringList ip
         = { u"192"_s, u"168"_s, QString::number(n / 256), QString::number(n % 256) };
     const QStringList mail = { u"10"_s, QString::number(n % 7), QString::number(n % 250), u"25"_s };
     for (int i = 0; i < 4; ++i) {
         const QString suffix = i == 0 ? QString() : QString::number(i + 1);
-        window.setText(u"txtIpAddress"_s + suffix, ip.at(i));
-        window.setText(u"txtEmailServerAddress"_s + suffix, mail.at(i));
+        window.applySetting({ u"txtIpAddress"_s + suffix, ip.at(i) });
+        window.applySetting({ u"txtEmailServerAddress"_s + suffix, mail.at(i) });
     }
     for (int i = 0; i < 6; ++i)
-        window.setText(u"txtMacAddress"_s + (i == 0 ? QString() : QString::number(i + 1)),
-            QString::number((n * (i + 3)) % 256, 16));
-    window.setText(u"txtSenderAddress"_s, u"terminal%1@example.com"_s.arg(n));
-    window.setText(u"txtReceiverAddress"_s, u"admin%1@example.com"_s.arg(n * 7));
-    window.setText(u"txtHost"_s, u"mail%1.example.com"_s.arg(n % 13));
-    window.setCheckValue(u"chkFTP"_s, (n / 2) % 2);
-    window.setText(u"txtUserName"_s, u"user%1"_s.arg(n));
-    window.setText(u"txtPassword"_s, u"pw%1"_s.arg(n * 31 % 1000));
+        window.applySetting({ u"txtMacAddress"_s + (i == 0 ? QString() : QString::number(i + 1)),
+            QString::number((n * (i + 3)) % 256, 16) });
+    window.applySetting({ u"txtSenderAddress"_s, u"terminal%1@example.com"_s.arg(n) });
+    window.applySetting({ u"txtReceiverAddress"_s, u"admin%1@example.com"_s.arg(n * 7) });
+    window.applySetting({ u"txtHost"_s, u"mail%1.example.com"_s.arg(n % 13) });
+    window.applySetting({ u"chkFTP"_s, (n / 2) % 2 });
+    window.applySetting({ u"txtUserName"_s, u"user%1"_s.arg(n) });
+    window.applySetting({ u"txtPassword"_s, u"pw%1"_s.arg(n * 31 % 1000) });
 }
 
 QByteArray contents(const QString& path)

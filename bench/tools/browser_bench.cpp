@@ -108,16 +108,16 @@ int main(int argc, char* argv[])
     frmMain mainWindow(comm, boxes);
     for (const char* name : { "txtIpAddress", "txtIpAddress2", "txtIpAddress3", "txtIpAddress4" })
         mainWindow.findChild<QLineEdit*>(QLatin1String(name))->setEnabled(true);
-    mainWindow.setText(QStringLiteral("txtIpAddress"), QStringLiteral("127"));
-    mainWindow.setText(QStringLiteral("txtIpAddress2"), QStringLiteral("0"));
-    mainWindow.setText(QStringLiteral("txtIpAddress3"), QStringLiteral("0"));
-    mainWindow.setText(QStringLiteral("txtIpAddress4"), QStringLiteral("1"));
+    mainWindow.applySetting({ QStringLiteral("txtIpAddress"), QStringLiteral("127") });
+    mainWindow.applySetting({ QStringLiteral("txtIpAddress2"), QStringLiteral("0") });
+    mainWindow.applySetting({ QStringLiteral("txtIpAddress3"), QStringLiteral("0") });
+    mainWindow.applySetting({ QStringLiteral("txtIpAddress4"), QStringLiteral("1") });
     PosixBrowserModule module(boxes, QStringLiteral(ZELVIC_BROWSER_MODULE));
     const BrowserCommands commands(mainWindow, directory, module, boxes);
     mainWindow.show();
 
-    QAction* help = mainWindow.menuItem(QStringLiteral("HelpTopicsMenu"));
-    QAction* web = mainWindow.menuItem(QStringLiteral("mnuWebBrowser"));
+    QAction* help = mainWindow.menu().HelpTopicsMenu;
+    QAction* web = mainWindow.menu().mnuWebBrowser;
     const QString helpTitle = QStringLiteral("Lumo Brisk Terminal Help");
     const long before = residentKiB();
     const double cold = timeCommand(help, helpTitle);

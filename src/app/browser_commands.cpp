@@ -1,6 +1,5 @@
 #include "app/browser_commands.h"
 
-#include "app/ip_address_texts.h"
 #include "core/addresses.h"
 #include "platform/browser_module.h"
 #include "platform/message_boxes.h"
@@ -19,16 +18,16 @@ BrowserCommands::BrowserCommands(frmMain& mainWindow, WorkingDirectory& director
     , m_boxes(boxes)
     , m_installedHelp(std::move(installedHelp))
 {
-    QObject::connect(m_mainWindow.menuItem(QStringLiteral("mnuWebBrowser")), &QAction::triggered,
-        &m_mainWindow, [this] { WebBrowser(); });
-    QObject::connect(m_mainWindow.menuItem(QStringLiteral("HelpTopicsMenu")), &QAction::triggered,
-        &m_mainWindow, [this] { HelpTopics(); });
+    QObject::connect(m_mainWindow.menu().mnuWebBrowser, &QAction::triggered, &m_mainWindow,
+        [this] { WebBrowser(); });
+    QObject::connect(m_mainWindow.menu().HelpTopicsMenu, &QAction::triggered, &m_mainWindow,
+        [this] { HelpTopics(); });
 }
 
 void BrowserCommands::WebBrowser()
 {
     trapAndReport(m_boxes,
-        [this] { return m_browsers.openWindow(serverAddress(ipAddressTexts(m_mainWindow))); });
+        [this] { return m_browsers.openWindow(serverAddress(m_mainWindow.ipAddressTexts())); });
 }
 
 void BrowserCommands::HelpTopics()

@@ -1,6 +1,5 @@
 #include "app/ping_command.h"
 
-#include "app/ip_address_texts.h"
 #include "core/addresses.h"
 #include "core/ping_rules.h"
 #include "platform/file_dialogs.h"
@@ -19,8 +18,8 @@ PingCommand::PingCommand(frmMain& mainWindow, SystemDirectory& system, FileDialo
     , m_launcher(launcher)
     , m_boxes(boxes)
 {
-    QObject::connect(m_mainWindow.menuItem(QStringLiteral("mnuPing")), &QAction::triggered,
-        &m_mainWindow, [this] { Ping(); });
+    QObject::connect(
+        m_mainWindow.menu().mnuPing, &QAction::triggered, &m_mainWindow, [this] { Ping(); });
 }
 
 void PingCommand::Ping()
@@ -47,6 +46,6 @@ void PingCommand::Ping()
     // The path and the address are separate arguments: nothing in either is ever split or
     // read by a shell. A program that cannot be started leaves no message.
     skipAndContinue([&] {
-        return m_launcher.startInTerminal(*program, { hostAddress(ipAddressTexts(m_mainWindow)) });
+        return m_launcher.startInTerminal(*program, { hostAddress(m_mainWindow.ipAddressTexts()) });
     });
 }

@@ -8,12 +8,9 @@
 #include "windows/frm_main.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <variant>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -35,9 +32,8 @@ SettingsFileCommands::SettingsFileCommands(frmMain& window, FileDialogs& dialogs
     , m_boxes(boxes)
     , m_workingDirectory(workingDirectory)
 {
-    connect(window.menuItem(u"ReadFile"_s), &QAction::triggered, this, &SettingsFileCommands::Open);
-    connect(
-        window.menuItem(u"WriteFile"_s), &QAction::triggered, this, &SettingsFileCommands::Save);
+    connect(window.menu().ReadFile, &QAction::triggered, this, &SettingsFileCommands::Open);
+    connect(window.menu().WriteFile, &QAction::triggered, this, &SettingsFileCommands::Save);
 }
 
 void SettingsFileCommands::Open()
@@ -69,9 +65,7 @@ void SettingsFileCommands::takeChosenPath(const QString& path)
 
 bool SettingsFileCommands::WriteSettingsFile(const QString& path)
 {
-    const ServerSettings settings
-        = collectServerSettings([this](const QString& name) { return m_window.text(name); },
-            [this](const QString& name) { return m_window.checkValue(name); });
+    const ServerSettings settings = m_window.serverSettings();
     QSaveFile file(path);
     const bool isNew = !QFileInfo::exists(path);
     // A failed step leaves the target untouched: the QSaveFile's temporary file is removed when
@@ -94,20 +88,12 @@ bool SettingsFileCommands::WriteSettingsFile(const QString& path)
 bool SettingsFileCommands::ReadSettingsFile(const QString& path)
 {
     QFile file(path);
-    const auto apply = [this](const SettingsAssignment& assignment) {
-        if (const auto* text = std::get_if<QString>(&assignment.value))
-            m_window.setText(assignment.control, *text);
-        else
-            m_window.setCheckValue(assignment.control, std::get<int>(assignment.value));
-    };
+    const auto apply
+        = [this](const SettingsAssignment& assignment) { m_window.applySetting(assignment); };
     return trapAndReport(
         m_boxes,
         [&] {
             return file.open(QIODevice::ReadOnly) ? Result<> {} : Failure { file.errorString() };
         },
-        [&] { return readSettings(file, apply); },
-        [&] {
-            if (auto* chkDHCP = m_window.findChild<QCheckBox*>(u"chkDHCP"_s))
-                chkDHCP->setFocus();
-        });
+        [&] { return readSettings(file, apply); }, [&] { m_window.focusDhcpSwitch(); });
 }

@@ -38,8 +38,7 @@ Shutdown::Shutdown(frmMain& window, SaxComm& comm, QObject* parent)
     , m_window(window)
     , m_comm(comm)
 {
-    connect(
-        m_window.menuItem(QStringLiteral("ExitMenu")), &QAction::triggered, this, &Shutdown::begin);
+    connect(m_window.menu().ExitMenu, &QAction::triggered, this, &Shutdown::begin);
     connect(&m_window, &frmMain::closeRequested, this, &Shutdown::begin);
     connect(m_window.timer(), &QTimer::timeout, this, &Shutdown::finish);
 }

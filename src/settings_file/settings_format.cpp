@@ -1,6 +1,7 @@
 #include "settings_file/settings_format.h"
 
 #include "core/leading_number.h"
+#include "core/settings_controls.h"
 
 #include <QIODevice>
 #include <QStringDecoder>
@@ -18,19 +19,28 @@ namespace {
 
 constexpr char kCharset[] = "windows-1252";
 
-const QString kDhcp = u"chkDHCP"_s;
-const QString kFtp = u"chkFTP"_s;
-const std::array<QString, 4> kIpBoxes { u"txtIpAddress"_s, u"txtIpAddress2"_s, u"txtIpAddress3"_s,
-    u"txtIpAddress4"_s };
-const std::array<QString, 6> kMacBoxes { u"txtMacAddress"_s, u"txtMacAddress2"_s,
-    u"txtMacAddress3"_s, u"txtMacAddress4"_s, u"txtMacAddress5"_s, u"txtMacAddress6"_s };
-const std::array<QString, 4> kMailServerBoxes { u"txtEmailServerAddress"_s,
-    u"txtEmailServerAddress2"_s, u"txtEmailServerAddress3"_s, u"txtEmailServerAddress4"_s };
-const QString kSender = u"txtSenderAddress"_s;
-const QString kReceiver = u"txtReceiverAddress"_s;
-const QString kHost = u"txtHost"_s;
-const QString kUserName = u"txtUserName"_s;
-const QString kPassword = u"txtPassword"_s;
+QString nameOf(const char16_t* name)
+{
+    return QString::fromUtf16(name);
+}
+
+template <std::size_t N> std::array<QString, N> namesOf(const std::array<const char16_t*, N>& row)
+{
+    std::array<QString, N> names;
+    std::transform(row.begin(), row.end(), names.begin(), nameOf);
+    return names;
+}
+
+const QString kDhcp = nameOf(SettingsControls::kDhcp);
+const QString kFtp = nameOf(SettingsControls::kFtp);
+const std::array<QString, 4> kIpBoxes = namesOf(SettingsControls::kIpAddress);
+const std::array<QString, 6> kMacBoxes = namesOf(SettingsControls::kMacAddress);
+const std::array<QString, 4> kMailServerBoxes = namesOf(SettingsControls::kMailServerAddress);
+const QString kSender = nameOf(SettingsControls::kSender);
+const QString kReceiver = nameOf(SettingsControls::kReceiver);
+const QString kHost = nameOf(SettingsControls::kHost);
+const QString kUserName = nameOf(SettingsControls::kUserName);
+const QString kPassword = nameOf(SettingsControls::kPassword);
 
 // ---- Writer ----
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/address_rows.h"
+#include "core/settings_controls.h"
 
 class QLineEdit;
 

@@ -139,8 +139,8 @@ AboutCommand::AboutCommand(frmMain& mainWindow, const AboutPlatform& platform)
     : m_mainWindow(mainWindow)
     , m_platform(platform)
 {
-    QObject::connect(m_mainWindow.menuItem(QStringLiteral("AboutMenu")), &QAction::triggered,
-        &m_mainWindow, [this] { About(); });
+    QObject::connect(
+        m_mainWindow.menu().AboutMenu, &QAction::triggered, &m_mainWindow, [this] { About(); });
 }
 
 void AboutCommand::About()

@@ -1,7 +1,7 @@
 #include "windows/frm_main.h"
 
-#include "core/address_rows.h"
 #include "core/handler_policy.h"
+#include "core/settings_controls.h"
 #include "platform/message_boxes.h"
 #include "serial_link/sax_comm.h"
 #include "windows/address_field.h"
@@ -27,14 +27,7 @@ constexpr int kByteBoxWidth = 375;
 constexpr int kByteBoxPitch = 360;
 constexpr int kBoxHeight = 285;
 
-const QStringList kIpBoxes { QStringLiteral("txtIpAddress"), QStringLiteral("txtIpAddress2"),
-    QStringLiteral("txtIpAddress3"), QStringLiteral("txtIpAddress4") };
-const QStringList kMacBoxes { QStringLiteral("txtMacAddress"), QStringLiteral("txtMacAddress2"),
-    QStringLiteral("txtMacAddress3"), QStringLiteral("txtMacAddress4"),
-    QStringLiteral("txtMacAddress5"), QStringLiteral("txtMacAddress6") };
-const QStringList kMailServerBoxes { QStringLiteral("txtEmailServerAddress"),
-    QStringLiteral("txtEmailServerAddress2"), QStringLiteral("txtEmailServerAddress3"),
-    QStringLiteral("txtEmailServerAddress4") };
+using namespace SettingsControls;
 
 QLabel* label(
     QWidget* container, const QString& name, const QString& caption, int left, int top, int width)
@@ -44,9 +37,10 @@ QLabel* label(
     return l;
 }
 
-QLineEdit* textBox(QWidget* container, const QString& name, int left, int top, int width)
+QLineEdit* textBox(QWidget* container, const char16_t* name, int left, int top, int width)
 {
-    return placeWidget<QLineEdit>(container, name, left, top, width, kBoxHeight);
+    return placeWidget<QLineEdit>(
+        container, QString::fromUtf16(name), left, top, width, kBoxHeight);
 }
 
 QGroupBox* frame(
@@ -65,12 +59,19 @@ QCheckBox* checkBox(QWidget* container, const QString& name, const QString& capt
     return box;
 }
 
-void byteRow(QWidget* container, const QStringList& names, int top)
+// A row of byte boxes, each following the row's entry rule and moving the focus on to the next
+// box of the row when its byte is complete.
+template <std::size_t N>
+void byteRow(
+    QWidget* container, const std::array<const char16_t*, N>& names, int top, OctetRule rule)
 {
-    for (int i = 0; i < names.size(); ++i) {
-        QLineEdit* box = textBox(container, names[i], 2400 + i * kByteBoxPitch, top, kByteBoxWidth);
-        box->setAlignment(Qt::AlignCenter);
+    std::array<QLineEdit*, N> boxes {};
+    for (std::size_t i = 0; i < N; ++i) {
+        boxes[i] = textBox(container, names[i], 2400 + int(i) * kByteBoxPitch, top, kByteBoxWidth);
+        boxes[i]->setAlignment(Qt::AlignCenter);
     }
+    for (std::size_t i = 0; i < N; ++i)
+        attachEntryRule(boxes[i], rule, i + 1 < N ? boxes[i + 1] : nullptr);
 }
 
 } // namespace
@@ -92,14 +93,9 @@ frmMain::frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent)
     const QList<QLabel*> labels = client->findChildren<QLabel*>();
     fitFontToCaptions(client, QList<QWidget*>(labels.begin(), labels.end()));
 
-    for (const AddressBoxEntry& entry : kAddressFields) {
-        attachEntryRule(textBox(QString::fromLatin1(entry.name)), entry.rule,
-            entry.next ? textBox(QString::fromLatin1(entry.next)) : nullptr);
-    }
     connect(chkDHCP, &QCheckBox::stateChanged, this, &frmMain::DHCPSwitch);
     connect(chkFTP, &QCheckBox::stateChanged, this, &frmMain::FTPSwitch);
-    connect(
-        menuItem(QStringLiteral("mnuClearForm")), &QAction::triggered, this, &frmMain::ClearForm);
+    connect(m_menu.mnuClearForm, &QAction::triggered, this, &frmMain::ClearForm);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -116,33 +112,33 @@ frmMain::frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent)
 void frmMain::buildControls(QWidget* client)
 {
     Frame1 = frame(client, QStringLiteral("Frame1"), QStringLiteral("WEB Server Setup"), 240, 1695);
-    chkDHCP = ::checkBox(Frame1, QStringLiteral("chkDHCP"), QStringLiteral("DHCP enable"));
+    chkDHCP = ::checkBox(Frame1, QString::fromUtf16(kDhcp), QStringLiteral("DHCP enable"));
     lblIPAddress = label(
         Frame1, QStringLiteral("lblIPAddress"), QStringLiteral("IP Address"), 360, 840, 975);
-    byteRow(Frame1, kIpBoxes, 840);
+    byteRow(Frame1, kIpAddress, 840, OctetRule::Decimal);
     label(Frame1, QStringLiteral("lblMACAddress"), QStringLiteral("MAC Address (Hex)"), 360, 1200,
         1575);
-    byteRow(Frame1, kMacBoxes, 1200);
+    byteRow(Frame1, kMacAddress, 1200, OctetRule::Hex);
 
     Frame2 = frame(client, QStringLiteral("Frame2"), QStringLiteral("Email Setup"), 2040, 1935);
     label(Frame2, QStringLiteral("Label3"), QStringLiteral("Sender Address"), 360, 360, 1575);
-    ::textBox(Frame2, QStringLiteral("txtSenderAddress"), 2400, 360, 2175);
+    ::textBox(Frame2, kSender, 2400, 360, 2175);
     label(Frame2, QStringLiteral("Label5"), QStringLiteral("Receiver Address"), 360, 720, 1695);
-    ::textBox(Frame2, QStringLiteral("txtReceiverAddress"), 2400, 720, 2175);
+    ::textBox(Frame2, kReceiver, 2400, 720, 2175);
     label(Frame2, QStringLiteral("Label4"), QStringLiteral("Host"), 360, 1080, 975);
-    ::textBox(Frame2, QStringLiteral("txtHost"), 2400, 1080, 2175);
+    ::textBox(Frame2, kHost, 2400, 1080, 2175);
     label(Frame2, QStringLiteral("Label6"), QStringLiteral("Email server IP address"), 360, 1440,
         1695);
-    byteRow(Frame2, kMailServerBoxes, 1440);
+    byteRow(Frame2, kMailServerAddress, 1440, OctetRule::Decimal);
 
     Frame3 = frame(client, QStringLiteral("Frame3"), QStringLiteral("FTP Setup"), 4080, 1695);
-    chkFTP = ::checkBox(Frame3, QStringLiteral("chkFTP"), QStringLiteral("FTP Enable"));
+    chkFTP = ::checkBox(Frame3, QString::fromUtf16(kFtp), QStringLiteral("FTP Enable"));
     lblUserName
         = label(Frame3, QStringLiteral("lblUserName"), QStringLiteral("User Name"), 360, 840, 1575);
-    ::textBox(Frame3, QStringLiteral("txtUserName"), 2400, 840, 2175);
+    ::textBox(Frame3, kUserName, 2400, 840, 2175);
     lblPassword
         = label(Frame3, QStringLiteral("lblPassword"), QStringLiteral("Password"), 360, 1200, 1575);
-    ::textBox(Frame3, QStringLiteral("txtPassword"), 2400, 1200, 2175);
+    ::textBox(Frame3, kPassword, 2400, 1200, 2175);
 
     cmdWrite = placeWidget<QPushButton>(client, QStringLiteral("cmdWrite"), 3360, 5880, 1215, 495);
     cmdWrite->setText(QStringLiteral("Write"));
@@ -150,8 +146,11 @@ void frmMain::buildControls(QWidget* client)
     cmdWrite->setAutoDefault(false);
     cmdWrite->setDefault(false);
 
+    for (QLineEdit* box : client->findChildren<QLineEdit*>())
+        m_textBoxes.insert(box->objectName(), box);
+    m_checkBoxes = { { chkDHCP->objectName(), chkDHCP }, { chkFTP->objectName(), chkFTP } };
     // DHCP starts on, so the IP address row starts greyed out.
-    for (const QString& name : kIpBoxes)
+    for (const char16_t* name : kIpAddress)
         textBox(name)->setEnabled(false);
     lblIPAddress->setEnabled(false);
 }
@@ -162,45 +161,52 @@ void frmMain::buildMenus()
     {
         const char* name;
         const char* caption; // nullptr for a separator
+        QAction* Menu::*slot = nullptr;
     };
-    struct Menu
+    struct MenuEntry
     {
         const char* name;
         const char* caption;
         std::initializer_list<Item> items;
     };
-    const std::initializer_list<Menu> menus {
+    const std::initializer_list<MenuEntry> menus {
         { "FileMenu", "&File",
-            { { "ReadFile", "&Open" }, { "WriteFile", "&Save" }, { "menuLine1", nullptr },
-                { "mnuClearForm", "&Clear" }, { "mnuLine3", nullptr }, { "ExitMenu", "E&xit" } } },
-        { "SettingsMenu", "&Settings", { { "RS232Menu", "RS232 &Port Setup" } } },
-        { "mnuTools", "&Tools", { { "mnuPing", "&Ping" } } },
-        { "ViewMenu", "&View", { { "mnuWebBrowser", "&Web Browser" } } },
+            { { "ReadFile", "&Open", &Menu::ReadFile }, { "WriteFile", "&Save", &Menu::WriteFile },
+                { "menuLine1", nullptr }, { "mnuClearForm", "&Clear", &Menu::mnuClearForm },
+                { "mnuLine3", nullptr }, { "ExitMenu", "E&xit", &Menu::ExitMenu } } },
+        { "SettingsMenu", "&Settings", { { "RS232Menu", "RS232 &Port Setup", &Menu::RS232Menu } } },
+        { "mnuTools", "&Tools", { { "mnuPing", "&Ping", &Menu::mnuPing } } },
+        { "ViewMenu", "&View", { { "mnuWebBrowser", "&Web Browser", &Menu::mnuWebBrowser } } },
         { "HelpMenu", "&Help",
-            { { "HelpTopicsMenu", "Help &Topics" }, { "mnuLine2", nullptr },
-                { "AboutMenu", "&About" } } },
+            { { "HelpTopicsMenu", "Help &Topics", &Menu::HelpTopicsMenu }, { "mnuLine2", nullptr },
+                { "AboutMenu", "&About", &Menu::AboutMenu } } },
     };
-    for (const Menu& m : menus) {
+    for (const MenuEntry& m : menus) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.caption));
         menu->setObjectName(QString::fromLatin1(m.name));
         for (const Item& item : m.items) {
             QAction* action = item.caption ? menu->addAction(QString::fromLatin1(item.caption))
                                            : menu->addSeparator();
             action->setObjectName(QString::fromLatin1(item.name));
+            if (item.slot)
+                m_menu.*item.slot = action;
         }
     }
 }
 
 void frmMain::setKeyboardOrder()
 {
-    QStringList order { QStringLiteral("chkDHCP") };
-    order << kIpBoxes << kMacBoxes << QStringLiteral("txtSenderAddress")
-          << QStringLiteral("txtReceiverAddress") << QStringLiteral("txtHost") << kMailServerBoxes
-          << QStringLiteral("chkFTP") << QStringLiteral("txtUserName")
-          << QStringLiteral("txtPassword") << QStringLiteral("cmdWrite");
-    for (qsizetype i = 1; i < order.size(); ++i) {
-        setTabOrder(findChild<QWidget*>(order[i - 1]), findChild<QWidget*>(order[i]));
-    }
+    QList<QWidget*> order { chkDHCP };
+    for (const char16_t* name : kIpAddress)
+        order << textBox(name);
+    for (const char16_t* name : kMacAddress)
+        order << textBox(name);
+    order << textBox(kSender) << textBox(kReceiver) << textBox(kHost);
+    for (const char16_t* name : kMailServerAddress)
+        order << textBox(name);
+    order << chkFTP << textBox(kUserName) << textBox(kPassword) << cmdWrite;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void frmMain::Load()
@@ -210,27 +216,6 @@ void frmMain::Load()
         [this] { return m_comm.setCommPort(QStringLiteral("COM1")); },
         [this] { m_comm.setStartupOption(3); },
         [this] { return m_comm.portOpen() ? Failure {} : m_comm.setPortOpen(true); });
-}
-
-QAction* frmMain::menuItem(const QString& objectName) const
-{
-    return findChild<QAction*>(objectName);
-}
-
-QLineEdit* frmMain::textBox(const QString& name) const
-{
-    return findChild<QLineEdit*>(name);
-}
-
-QCheckBox* frmMain::checkBox(const QString& name) const
-{
-    return findChild<QCheckBox*>(name);
-}
-
-QString frmMain::text(const QString& controlName) const
-{
-    const QLineEdit* box = textBox(controlName);
-    return box ? box->text() : QString();
 }
 
 namespace {
@@ -256,25 +241,46 @@ Qt::CheckState stateOf(int value)
 
 } // namespace
 
-int frmMain::checkValue(const QString& controlName) const
+ServerSettings frmMain::serverSettings() const
 {
-    const QCheckBox* box = checkBox(controlName);
-    return box ? valueOf(box->checkState()) : 0;
+    return collectServerSettings(
+        [this](const QString& name) {
+            const QLineEdit* box = m_textBoxes.value(name);
+            return box ? box->text() : QString();
+        },
+        [this](const QString& name) {
+            const QCheckBox* box = m_checkBoxes.value(name);
+            return box ? valueOf(box->checkState()) : 0;
+        });
 }
 
-void frmMain::setText(const QString& controlName, const QString& text)
+void frmMain::applySetting(const SettingsAssignment& assignment)
 {
-    if (QLineEdit* box = textBox(controlName))
-        box->setText(text);
-}
-
-void frmMain::setCheckValue(const QString& controlName, int value)
-{
-    if (QCheckBox* box = checkBox(controlName)) {
-        // The third state is never offered to the user; code may still set it.
-        box->setTristate(stateOf(value) == Qt::PartiallyChecked);
-        box->setCheckState(stateOf(value));
+    if (const auto* text = std::get_if<QString>(&assignment.value)) {
+        if (QLineEdit* box = m_textBoxes.value(assignment.control))
+            box->setText(*text);
+        return;
     }
+    QCheckBox* box = m_checkBoxes.value(assignment.control);
+    if (!box)
+        return;
+    const Qt::CheckState state = stateOf(std::get<int>(assignment.value));
+    // The third state is never offered to the user; a settings file may still set it.
+    box->setTristate(state == Qt::PartiallyChecked);
+    box->setCheckState(state);
+}
+
+QStringList frmMain::ipAddressTexts() const
+{
+    QStringList texts;
+    for (const char16_t* name : kIpAddress)
+        texts.append(textBox(name)->text());
+    return texts;
+}
+
+void frmMain::focusDhcpSwitch()
+{
+    chkDHCP->setFocus();
 }
 
 void frmMain::DHCPSwitch()
@@ -282,7 +288,7 @@ void frmMain::DHCPSwitch()
     // Only a ticked box counts as on; the third state counts as off.
     const bool enable = chkDHCP->checkState() != Qt::Checked;
     skipAndContinue([&] {
-        for (const QString& name : kIpBoxes)
+        for (const char16_t* name : kIpAddress)
             textBox(name)->setEnabled(enable);
         lblIPAddress->setEnabled(enable);
     });
@@ -292,8 +298,8 @@ void frmMain::FTPSwitch()
 {
     const bool enable = chkFTP->checkState() == Qt::Checked;
     skipAndContinue([&] {
-        textBox(QStringLiteral("txtUserName"))->setEnabled(enable);
-        textBox(QStringLiteral("txtPassword"))->setEnabled(enable);
+        textBox(kUserName)->setEnabled(enable);
+        textBox(kPassword)->setEnabled(enable);
         lblUserName->setEnabled(enable);
         lblPassword->setEnabled(enable);
     });
@@ -303,23 +309,23 @@ void frmMain::ClearForm()
 {
     skipAndContinue([&] { chkDHCP->setCheckState(Qt::Checked); },
         [&] {
-            for (const QString& name : kIpBoxes) {
+            for (const char16_t* name : kIpAddress) {
                 textBox(name)->clear();
                 textBox(name)->setEnabled(false);
             }
         },
         [&] {
-            const QStringList emptied = kMacBoxes
-                + QStringList { QStringLiteral("txtSenderAddress"),
-                      QStringLiteral("txtReceiverAddress"), QStringLiteral("txtHost") }
-                + kMailServerBoxes;
-            for (const QString& name : emptied)
+            for (const char16_t* name : kMacAddress)
+                textBox(name)->clear();
+            for (const char16_t* name : { kSender, kReceiver, kHost })
+                textBox(name)->clear();
+            for (const char16_t* name : kMailServerAddress)
                 textBox(name)->clear();
         },
         [&] { chkFTP->setCheckState(Qt::Checked); },
         [&] {
-            textBox(QStringLiteral("txtUserName"))->clear();
-            textBox(QStringLiteral("txtPassword"))->clear();
+            textBox(kUserName)->clear();
+            textBox(kPassword)->clear();
         },
         [&] { chkDHCP->setFocus(); });
 }

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "settings_file/settings_format.h"
+
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+
+#include <array>
 
 class MessageBoxes;
 class QAction;
@@ -15,12 +21,26 @@ class SaxComm;
 
 /// The main window: the editor of the server's settings, the Write button and the menus.
 /// The settings live only in its controls; the commands of the menus and of the Write button
-/// are attached by their own subsystems through the controls' object names.
+/// attach themselves through the typed accessors below.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    /// The menu items the commands attach to, named as their object names.
+    struct Menu
+    {
+        QAction* ReadFile = nullptr;
+        QAction* WriteFile = nullptr;
+        QAction* mnuClearForm = nullptr;
+        QAction* ExitMenu = nullptr;
+        QAction* RS232Menu = nullptr;
+        QAction* mnuPing = nullptr;
+        QAction* mnuWebBrowser = nullptr;
+        QAction* HelpTopicsMenu = nullptr;
+        QAction* AboutMenu = nullptr;
+    };
+
     frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent = nullptr);
 
     /// The start-up sequence: prepares the serial control and opens its port. A failure is
@@ -31,17 +51,19 @@ public:
     QString CurrentFileName() const { return m_currentFileName; }
     void setCurrentFileName(const QString& path) { m_currentFileName = path; }
 
-    QAction* menuItem(const QString& objectName) const;
+    const Menu& menu() const { return m_menu; }
     QPushButton* writeButton() const { return cmdWrite; }
     QTimer* timer() const { return Timer1; }
 
-    /// The text of a text box or the value (0, 1 or 2) of a check box, by object name.
-    QString text(const QString& controlName) const;
-    int checkValue(const QString& controlName) const;
-    /// Sets a text box's text or a check box's value exactly as the user would: the entry
-    /// rules and the switches run on it.
-    void setText(const QString& controlName, const QString& text);
-    void setCheckValue(const QString& controlName, int value);
+    /// The settings as the controls hold them.
+    ServerSettings serverSettings() const;
+    /// Sets one control's text or check value exactly as the user would: the entry rules and
+    /// the switches run on it. An assignment to no control of the window changes nothing.
+    void applySetting(const SettingsAssignment& assignment);
+    /// The texts of the four IP address boxes, first byte first, as they stand.
+    QStringList ipAddressTexts() const;
+    /// Gives the DHCP switch the keyboard focus, as after a settings file was read.
+    void focusDhcpSwitch();
 
 signals:
     /// Every request to close the window is refused and reported here.
@@ -59,8 +81,10 @@ private:
     void FTPSwitch();
     void ClearForm();
 
-    QLineEdit* textBox(const QString& name) const;
-    QCheckBox* checkBox(const QString& name) const;
+    QLineEdit* textBox(const char16_t* name) const
+    {
+        return m_textBoxes.value(QString::fromUtf16(name));
+    }
 
     SaxComm& m_comm;
     MessageBoxes& m_boxes;
@@ -77,4 +101,8 @@ private:
     QLabel* lblPassword = nullptr;
     QPushButton* cmdWrite = nullptr;
     QTimer* Timer1 = nullptr;
+    Menu m_menu;
+    // The settings' controls by object name, each made from the names' one list.
+    QHash<QString, QLineEdit*> m_textBoxes;
+    QHash<QString, QCheckBox*> m_checkBoxes;
 };

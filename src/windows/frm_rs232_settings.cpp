@@ -256,8 +256,8 @@ bool frmRS232Settings::entrySelected(int row) const
 
 void attachRS232Settings(frmMain& window, SaxComm& comm, MessageBoxes& boxes)
 {
-    QObject::connect(window.menuItem(QStringLiteral("RS232Menu")), &QAction::triggered, &window,
-        [&window, &comm, &boxes] {
+    QObject::connect(
+        window.menu().RS232Menu, &QAction::triggered, &window, [&window, &comm, &boxes] {
             frmRS232Settings dialog(comm, boxes, &window);
             dialog.exec();
         });

@@ -37,9 +37,9 @@ void TestBrowserCommands::addressesOpenedAndFailuresReported()
     // directory, its address escaped so that it leads to the file itself. Neither that directory
     // nor the installed one has a help page: the current one stays.
     setIpTexts(m_window, { "a b", " 1", "x/", "?" });
-    m_window.menuItem("mnuWebBrowser")->trigger();
+    m_window.menu().mnuWebBrowser->trigger();
     m_directory.path = "/tmp/my a#1?b%";
-    m_window.menuItem("HelpTopicsMenu")->trigger();
+    m_window.menu().HelpTopicsMenu->trigger();
     // Without a help page in the current directory, the installed one stands in.
     QTemporaryDir current;
     m_directory.path = current.path();

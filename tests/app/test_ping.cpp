@@ -44,13 +44,13 @@ void TestPing::lookupDialogAndStart()
     const QStringList all { "C:\\WINDOWS\\ping.exe", "C:\\WINDOWS\\system\\ping.exe",
         "C:\\WINDOWS\\system32\\ping.exe" };
     system.existing = all.mid(1);
-    m_window->menuItem("mnuPing")->trigger();
+    m_window->menu().mnuPing->trigger();
     QCOMPARE(system.tested, all.mid(0, 2));
     // None found: the path chosen in the dialog is taken as it is; Cancel ends the command.
     system.existing.clear();
     dialogs.answers << "/opt/my tools/ping.exe" << std::nullopt;
-    m_window->menuItem("mnuPing")->trigger();
-    m_window->menuItem("mnuPing")->trigger();
+    m_window->menu().mnuPing->trigger();
+    m_window->menu().mnuPing->trigger();
     QCOMPARE(dialogs.shown.size(), 2);
     QStringList started;
     for (const FakeProcessLauncher::Started& start : launcher.started)
@@ -60,7 +60,7 @@ void TestPing::lookupDialogAndStart()
     // A directory shorter than a bare drive is no directory. The one message of the whole run:
     // a program that could not be started left none.
     system.buffer = FakeSystemDirectory::filled("C");
-    m_window->menuItem("mnuPing")->trigger();
+    m_window->menu().mnuPing->trigger();
     QCOMPARE(m_boxes.shown, QStringList { "Error in win path" });
 }
 
@@ -83,7 +83,7 @@ void TestPing::realStartPassesTheAddressAsOneArgument()
     const PingCommand command(*m_window, system, dialogs, launcher, m_boxes);
     const QString expand = "$(touch " + dir.filePath("expanded") + ")";
     setIpTexts(*m_window, { expand, "2 3", "*", "4;x" });
-    m_window->menuItem("mnuPing")->trigger();
+    m_window->menu().mnuPing->trigger();
     const QByteArray expected = expand.toUtf8() + ".2 3.*.4;x\n";
     QTRY_COMPARE(QFileInfo(output).size(), expected.size());
     QVERIFY(output.open(QIODevice::ReadOnly));
@@ -111,7 +111,7 @@ void TestPing::addressArgument()
     FakeProcessLauncher launcher;
     const PingCommand ping(*m_window, system, dialogs, launcher, m_boxes);
     setIpTexts(*m_window, octets);
-    m_window->menuItem("mnuPing")->trigger();
+    m_window->menu().mnuPing->trigger();
     QCOMPARE(launcher.started.size(), 1);
     QCOMPARE(launcher.started[0].arguments, QStringList { argument });
 }

@@ -84,9 +84,9 @@ void TestSettingsFileCommands::openedAndSaved()
     QFETCH(QString, opened);
     QFETCH(QString, saved);
     m_dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened) << path("saved.ini");
-    m_window->menuItem("ReadFile")->trigger();
+    m_window->menu().ReadFile->trigger();
     ::umask(022);
-    m_window->menuItem("WriteFile")->trigger();
+    m_window->menu().WriteFile->trigger();
     QCOMPARE(
         contentOf(path("saved.ini")), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
     // The folder of the file saved is the one the upload sends from.
@@ -121,7 +121,7 @@ void TestSettingsFileCommands::openInAFolderThatCannotBeEntered()
     m_workingDirectory.refused << path("missing");
     m_dialogs.answers << path("missing/new.ini");
     // The working folder stays where it was and the command goes on to the reader's failure.
-    m_window->menuItem("ReadFile")->trigger();
+    m_window->menu().ReadFile->trigger();
     QCOMPARE(m_window->CurrentFileName(), path("missing/new.ini"));
     QCOMPARE(m_workingDirectory.path, "/before");
     QCOMPARE(m_boxes.shown, QStringList { "No such file or directory" });

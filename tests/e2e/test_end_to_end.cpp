@@ -116,7 +116,7 @@ void TestEndToEnd::upload()
 
     // Written again the moment the server has taken the first: its call is answered well
     // within the terminal's reply time.
-    terminal.mainWindow().setText("txtPassword", "again");
+    terminal.mainWindow().applySetting({ "txtPassword", QString("again") });
     QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
     output.clear();
     QVERIFY2(!waitFor(server, output, "^upload: .* applied$", 8000).isEmpty(), qPrintable(output));
@@ -130,7 +130,7 @@ void TestEndToEnd::upload()
     // The address has no port: the page must be on port 80.
     if (page != "http://127.0.0.1:80/")
         QSKIP("port 80 on 127.0.0.1 is taken or may not be bound here");
-    terminal.mainWindow().menuItem("mnuWebBrowser")->trigger();
+    terminal.mainWindow().menu().mnuWebBrowser->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(
         QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString(),
         statusPageTitle(), 60000);

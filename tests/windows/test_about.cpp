@@ -45,8 +45,8 @@ void TestAbout::sysInfoFromEitherEntryInOneBox()
     frmMain window(comm, boxes);
     AboutCommand command(window, AboutPlatform { registry, system, launcher, boxes });
     // One box, however often About is chosen, until it is closed.
-    window.menuItem("AboutMenu")->trigger();
-    window.menuItem("AboutMenu")->trigger();
+    window.menu().AboutMenu->trigger();
+    window.menu().AboutMenu->trigger();
     QCOMPARE(window.findChildren<frmAbout*>().size(), 1);
     QPointer<frmAbout> about = command.window();
     auto* sysInfo = about->findChild<QPushButton*>("cmdSysInfo");
@@ -66,7 +66,7 @@ void TestAbout::sysInfoFromEitherEntryInOneBox()
 
     QTest::keyClick(about, Qt::Key_Escape);
     QTRY_VERIFY(!about);
-    window.menuItem("AboutMenu")->trigger();
+    window.menu().AboutMenu->trigger();
     QVERIFY(command.window());
 }
 

@@ -73,8 +73,8 @@ void TestFrmMain::verifyState(int value, const QString& text)
 {
     for (QLineEdit* b : m_window->findChildren<QLineEdit*>())
         QVERIFY2(b->text() == text, qPrintable(b->objectName()));
-    QCOMPARE(m_window->checkValue("chkDHCP"), value);
-    QCOMPARE(m_window->checkValue("chkFTP"), value);
+    QCOMPARE(m_window->serverSettings().dhcp, value);
+    QCOMPARE(m_window->serverSettings().ftp, value);
     for (const QString& name : kIpGroup)
         QVERIFY2(widget(name)->isEnabled() == (value == 2), qPrintable(name));
     for (const QString& name : kFtpGroup)
@@ -138,12 +138,12 @@ void TestFrmMain::entryRules()
     QFETCH(QStringList, row);
     QFETCH(QString, focus);
     if (typed) {
-        m_window->setCheckValue("chkDHCP", 0);
+        m_window->applySetting({ "chkDHCP", 0 });
         box(name)->setFocus();
         for (QChar key : text)
             QTest::keyClicks(QApplication::focusWidget(), QString(key));
     } else {
-        m_window->setText(name, text);
+        m_window->applySetting({ name, text });
     }
     const QString prefix = name.left(6);
     QStringList texts;
@@ -158,17 +158,17 @@ void TestFrmMain::entryRules()
 void TestFrmMain::thirdStateThenClear()
 {
     // Texts survive the switching: every box is filled first, with both rows usable.
-    m_window->setCheckValue("chkDHCP", 0);
+    m_window->applySetting({ "chkDHCP", 0 });
     for (QLineEdit* b : m_window->findChildren<QLineEdit*>())
         b->setText("12");
     for (const char* name : { "chkDHCP", "chkFTP" }) {
-        m_window->setCheckValue(name, 1);
-        m_window->setCheckValue(name, 2);
+        m_window->applySetting({ name, 1 });
+        m_window->applySetting({ name, 2 });
     }
     verifyState(2, "12");
 
     widget("txtHost")->setFocus();
-    m_window->menuItem("mnuClearForm")->trigger();
+    m_window->menu().mnuClearForm->trigger();
     verifyState(1, QString());
     QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
 }
