@@ -44,6 +44,18 @@ OctetFilterResult FilterDecimalOctet(const QString& text)
     return { text, 0 };
 }
 
+QString OctetCharacters(OctetRule rule, const QString& text)
+{
+    QString kept;
+    for (const QChar c : text) {
+        if (isDecimalDigit(c))
+            kept += c;
+        else if (rule == OctetRule::Hex && (isUpperHexLetter(c) || isLowerHexLetter(c)))
+            kept += c.toUpper();
+    }
+    return kept;
+}
+
 OctetFilterResult FilterHexOctet(const QString& text)
 {
     const qsizetype n = text.size();

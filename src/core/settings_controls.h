@@ -22,6 +22,3 @@ inline constexpr char16_t kUserName[] = u"txtUserName";
 inline constexpr char16_t kPassword[] = u"txtPassword";
 
 } // namespace SettingsControls
-
-/// Which entry rule an address byte follows: the IP rows take decimal bytes, the MAC row hex.
-enum class OctetRule { Decimal, Hex };

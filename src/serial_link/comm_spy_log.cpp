@@ -94,5 +94,11 @@ bool CommSpyLog::openForAppend()
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     m_file.setFileName(m_path);
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+    // The log shows every byte on the line, the FTP password in an upload among them: it is the
+    // owner's alone, from the moment it is made (a log from before is narrowed too).
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, ownerOnly))
+        return false;
+    m_file.setPermissions(ownerOnly);
+    return true;
 }

@@ -11,7 +11,8 @@ enum class LogSwitch { Events, Input, Output, Properties, Warnings };
 /// The serial control's diagnostic log: one line per record, a timestamp with milliseconds,
 /// the kind, then the text, or for input and output the bytes in hex and ASCII, 16 a line.
 /// When the file would grow past its limit it is renamed to "<path>.1" (replacing the one
-/// before) and a new file is begun, so the log never takes more than twice the limit.
+/// before) and a new file is begun, so the log never takes more than twice the limit. Both are
+/// readable and writable by their owner only.
 class CommSpyLog
 {
 public:

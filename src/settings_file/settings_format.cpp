@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <limits>
 #include <optional>
 #include <vector>
 
@@ -52,56 +51,77 @@ struct Line
     QString field;
 };
 
-// The octet's number in upper-case hexadecimal as files from the original platform hold it: a
-// negative one as its 32-bit two's complement; nothing beyond the 32-bit range.
-std::optional<QString> hexOf(const QString& octet)
+// The byte an address box stands for, as two upper-case hexadecimal digits; a number that is no
+// byte is refused, so that a line never holds more than two digits a byte.
+Result<QString> hexByte(const QString& octet, const QString& row)
 {
     const double value = octetValue(octet);
-    if (!(value >= std::numeric_limits<qint32>::min()
-            && value <= std::numeric_limits<qint32>::max()))
-        return std::nullopt;
-    const auto bits = static_cast<quint32>(static_cast<qint32>(value));
-    return QString::number(bits, 16).toUpper();
+    if (!(value >= 0 && value <= 255))
+        return Failure {
+            u"The %1 holds \"%2\", which is no byte: give a number from 0 to 255."_s.arg(row, octet)
+        };
+    return PadHexByte(QString::number(static_cast<int>(value), 16).toUpper());
 }
 
-std::optional<QString> octetPair(const QString& first, const QString& second)
+// The four bytes of an address row as the two values of its keys.
+Result<std::array<QString, 2>> octetPairs(const std::array<QString, 4>& row, const QString& name)
 {
-    const std::optional<QString> high = hexOf(first);
-    const std::optional<QString> low = hexOf(second);
-    if (!high || !low)
-        return std::nullopt;
-    return PadHexByte(*high) + PadHexByte(*low);
+    std::array<QString, 4> bytes;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        Result<QString> byte = hexByte(row[i], name);
+        if (!byte.ok())
+            return Failure { byte.error() };
+        bytes[i] = byte.value();
+    }
+    return std::array<QString, 2> { bytes[0] + bytes[1], bytes[2] + bytes[3] };
 }
 
-std::optional<std::vector<Line>> settingsLines(const ServerSettings& s)
+// The MAC row's three values. A box of one digit is written with its leading zero and an empty
+// box among filled ones as "00", so the file reads back as the same six bytes; a row left empty
+// is written empty.
+std::array<QString, 3> macValues(const std::array<QString, 6>& row)
 {
-    const auto ip0 = octetPair(s.ipAddress[0], s.ipAddress[1]);
-    const auto ip1 = octetPair(s.ipAddress[2], s.ipAddress[3]);
-    const auto mail0 = octetPair(s.mailServerAddress[0], s.mailServerAddress[1]);
-    const auto mail1 = octetPair(s.mailServerAddress[2], s.mailServerAddress[3]);
+    const bool empty
+        = std::all_of(row.begin(), row.end(), [](const QString& t) { return t.isEmpty(); });
+    std::array<QString, 3> values;
+    for (std::size_t i = 0; i < row.size(); ++i)
+        values[i / 2] += empty ? QString() : row[i].isEmpty() ? u"00"_s : PadHexByte(row[i]);
+    return values;
+}
+
+Result<std::vector<Line>> settingsLines(const ServerSettings& s)
+{
     const bool dhcpOn = s.dhcp == 1;
     const bool ftpOn = s.ftp == 1;
     // The IP octets are not written at all while DHCP is on, so they cannot fail then.
-    if ((!dhcpOn && (!ip0 || !ip1)) || !mail0 || !mail1)
-        return std::nullopt;
+    const Result<std::array<QString, 2>> ip = dhcpOn
+        ? Result<std::array<QString, 2>>(std::array<QString, 2> {})
+        : octetPairs(s.ipAddress, u"IP Address"_s);
+    if (!ip.ok())
+        return Failure { ip.error() };
+    const Result<std::array<QString, 2>> mail
+        = octetPairs(s.mailServerAddress, u"Email server IP address"_s);
+    if (!mail.ok())
+        return Failure { mail.error() };
+    const std::array<QString, 3> mac = macValues(s.macAddress);
 
     std::vector<Line> lines;
     lines.push_back({ u"[System]"_s, {} });
     lines.push_back({ dhcpOn ? u"DHCP=1"_s : u"DHCP=0"_s, {} });
     if (!dhcpOn) {
-        lines.push_back({ u"IP0="_s + *ip0, {} });
-        lines.push_back({ u"IP1="_s + *ip1, {} });
+        lines.push_back({ u"IP0="_s + ip.value()[0], {} });
+        lines.push_back({ u"IP1="_s + ip.value()[1], {} });
     }
-    const QString mac = u"MAC Address"_s;
-    lines.push_back({ u"MAC0="_s + s.macAddress[0] + s.macAddress[1], mac });
-    lines.push_back({ u"MAC1="_s + s.macAddress[2] + s.macAddress[3], mac });
-    lines.push_back({ u"MAC2="_s + s.macAddress[4] + s.macAddress[5], mac });
+    const QString macField = u"MAC Address"_s;
+    lines.push_back({ u"MAC0="_s + mac[0], macField });
+    lines.push_back({ u"MAC1="_s + mac[1], macField });
+    lines.push_back({ u"MAC2="_s + mac[2], macField });
     lines.push_back({ u"[SMTP]"_s, {} });
     lines.push_back({ u"sender="_s + s.sender, u"Sender Address"_s });
     lines.push_back({ u"receiver="_s + s.receiver, u"Receiver Address"_s });
     lines.push_back({ u"host="_s + s.host, u"Host"_s });
-    lines.push_back({ u"maillp0="_s + *mail0, {} });
-    lines.push_back({ u"maillp1="_s + *mail1, {} });
+    lines.push_back({ u"maillp0="_s + mail.value()[0], {} });
+    lines.push_back({ u"maillp1="_s + mail.value()[1], {} });
     lines.push_back({ u"[FTP]"_s, {} });
     lines.push_back({ ftpOn ? u"FTP=1"_s : u"FTP=0"_s, {} });
     if (ftpOn) {
@@ -109,6 +129,19 @@ std::optional<std::vector<Line>> settingsLines(const ServerSettings& s)
         lines.push_back({ u"Password="_s + s.password, u"Password"_s });
     }
     return lines;
+}
+
+// A comma inside a value would end the value there, and the reader would lose the rest of the
+// file (a comma at the end ends the reading): such a value cannot be stored as it is.
+bool holdsSeparator(const Line& line)
+{
+    return !line.field.isEmpty() && line.text.indexOf(u',', line.text.indexOf(u'=')) >= 0;
+}
+
+QString unstorable(const Line& line, const QString& character)
+{
+    return u"The %1 holds \"%2\", a character that a settings file cannot store."_s.arg(
+        line.field, character);
 }
 
 QString unstorableCharacter(const Line& line)
@@ -121,8 +154,7 @@ QString unstorableCharacter(const Line& line)
         if (encoder.hasError())
             break;
     }
-    return u"The %1 holds \"%2\", a character that a settings file cannot store."_s.arg(
-        line.field, character);
+    return unstorable(line, character);
 }
 
 // ---- Reader ----
@@ -320,11 +352,13 @@ QString PadHexByte(const QString& text)
 
 Result<> writeSettings(QIODevice& device, const ServerSettings& settings)
 {
-    const std::optional<std::vector<Line>> lines = settingsLines(settings);
-    if (!lines)
-        return Failure { u"An address byte is out of range."_s };
+    const Result<std::vector<Line>> lines = settingsLines(settings);
+    if (!lines.ok())
+        return Failure { lines.error() };
     QByteArray bytes;
-    for (const Line& line : *lines) {
+    for (const Line& line : lines.value()) {
+        if (holdsSeparator(line))
+            return Failure { unstorable(line, u","_s) };
         QStringEncoder encoder(kCharset);
         bytes += encoder(line.text);
         if (encoder.hasError())

@@ -52,10 +52,11 @@ ServerSettings collectServerSettings(const std::function<QString(const QString&)
 QString PadHexByte(const QString& text);
 
 /// Writes the settings file for these settings to the device. Octet fields are read as numbers
-/// the way the entry rules read them (an empty text is 0), rounded half to even and written in
-/// upper-case hexadecimal; a negative value is written as its 32-bit two's complement. Nothing
-/// is written when a value cannot be stored (a character outside Windows-1252, a number beyond
-/// the 32-bit range); otherwise the failure is the device's own.
+/// the way the entry rules read them (an empty text is 0), rounded half to even and written as
+/// two upper-case hexadecimal digits; MAC boxes of one digit get their leading zero, and empty
+/// ones among filled ones are written "00". Nothing is written when a value cannot be stored (a
+/// character outside Windows-1252, a comma in a text, an address byte that is no number from 0
+/// to 255); otherwise the failure is the device's own.
 Result<> writeSettings(QIODevice& device, const ServerSettings& settings);
 
 /// One change the reader makes: a text box's new text, or a check box's new value.

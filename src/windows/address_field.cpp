@@ -18,7 +18,10 @@ void handleChange(QLineEdit* field, OctetRule rule, QLineEdit* next)
     // byte seen by any of those runs moves the focus on. The runs happen here, not nested in the
     // change each repaired text raises: a rule drops one character a run, and a long paste
     // would take a stack frame per character until the stack overflows.
-    QString text = field->text();
+    // Typed at the end, one character at a time, the rule alone would do; a paste or a text set
+    // by code may hold characters anywhere that the rule, which looks at the last one, would let
+    // through ("-12").
+    QString text = OctetCharacters(rule, field->text());
     bool complete = false;
     for (;;) {
         const OctetFilterResult result = filtered(rule, text);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/settings_controls.h"
+#include "core/octet_filters.h"
 
 class QLineEdit;
 

@@ -1,6 +1,7 @@
 #include "windows/frm_main.h"
 
 #include "core/handler_policy.h"
+#include "core/octet_filters.h"
 #include "core/settings_controls.h"
 #include "platform/message_boxes.h"
 #include "serial_link/sax_comm.h"

@@ -36,8 +36,11 @@ void TestSettingsFormat::writes_data()
         = [&](const char* from, const char* to) { return QByteArray(off).replace(from, to); };
     add("DHCP on, the octets unchecked", 1, "txtIpAddress", "1e10",
         changed("DHCP=0\r\nIP0=0000\r\nIP1=0000", "DHCP=1"));
-    add("DHCP's third state is off; a negative octet", 2, "txtIpAddress2", "-1",
-        changed("IP0=0000", "IP0=00FFFFFFFF"));
+    add("DHCP's third state is off; a negative octet", 2, "txtIpAddress2", "-1", "");
+    add("an octet above a byte", 2, "txtIpAddress4", "256", "");
+    add("a one-digit MAC box and empty ones after it", 2, "txtMacAddress", "A",
+        changed("MAC0=\r\nMAC1=\r\nMAC2=", "MAC0=0A00\r\nMAC1=0000\r\nMAC2=0000"));
+    add("a comma in a text", 2, "txtSenderAddress", "a,b@example.com", "");
     add("half to even", 2, "txtIpAddress2", "6.5", changed("IP0=0000", "IP0=0006"));
     add("no Windows-1252 character", 2, "txtHost", "x😀", "");
     add("octet overflow", 1, "txtEmailServerAddress", "1e10", "");

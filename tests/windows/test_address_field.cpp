@@ -23,7 +23,11 @@ void TestAddressField::longPasteSettles_data()
     QTest::addColumn<bool>("focusMoves");
     const QString letters(32764, u'x');
     QTest::newRow("decimal, letters only") << false << letters << "" << false;
-    QTest::newRow("decimal, a byte then letters") << false << "1x2" + letters << "1x2" << true;
+    QTest::newRow("decimal, a byte then letters") << false << "1x2" + letters << "12" << false;
+    QTest::newRow("decimal, a sign") << false << "-12"
+                                     << "12" << false;
+    QTest::newRow("decimal, above a byte") << false << "300"
+                                           << "30" << true;
     QTest::newRow("hex, a lower-case digit then letters") << true << "a" + letters << "A" << false;
     QTest::newRow("hex, a byte then letters") << true << "AB" + letters << "AB" << true;
 }

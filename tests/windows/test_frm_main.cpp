@@ -125,7 +125,7 @@ void TestFrmMain::entryRules_data()
     add("last IP box", true, "txtIpAddress4", "2557", { "", "", "", "255" }, "txtIpAddress4");
     add("300 by code", false, "txtEmailServerAddress", "300", { "30", "", "", "" },
         "txtEmailServerAddress2");
-    add("fff by code", false, "txtMacAddress", "fff", { "fF", "", "", "", "", "" },
+    add("fff by code", false, "txtMacAddress", "fff", { "FF", "", "", "", "", "" },
         "txtMacAddress2");
     add("before a disabled box", false, "txtIpAddress", "192", { "192", "", "", "" }, "chkDHCP");
 }
