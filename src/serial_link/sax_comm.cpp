@@ -99,6 +99,8 @@ Failure SaxComm::setPortOpen(bool open)
         log(LogSwitch::Warnings, *failure);
         return failure;
     }
+    // What came in before the port closed was said to an earlier session.
+    m_idleInput.clear();
     log(LogSwitch::Events,
         QStringLiteral("Port %1 (%2) opened at %3").arg(m_commPort, device, m_settings));
     return std::nullopt;
@@ -283,6 +285,10 @@ void SaxComm::readWhileIdle()
     if (bytes.isEmpty())
         return;
     logBytes(LogSwitch::Input, bytes);
+    // A receiver that has been waiting long may have called, given up and called again: only
+    // what came lately can be its call.
+    if (m_idleInputAge.isValid() && m_idleInputAge.hasExpired(kIdleInputLifeMs))
+        m_idleInput.clear();
     m_idleInput += bytes;
     if (m_idleInput.size() > kIdleInputKept)
         m_idleInput.remove(0, m_idleInput.size() - kIdleInputKept);
