@@ -2,8 +2,11 @@
 // many times in a row with every kind of CommSpy record on, the settings changed before each
 // upload. After each it checks that the server applied exactly the file written and that the
 // CommSpy log holds the upload whole; now and then it samples the process's memory and open
-// descriptors. It fails when those grow after the warm-up beyond the stated tolerances.
-//   zelvic_soak [UPLOADS]        (500 by default)
+// descriptors. It fails when those grow after the warm-up beyond the stated tolerances. With
+// --idle-every it leaves the terminal idle between some uploads, long enough (--idle-seconds,
+// or a short --receiver-timeout for the server) for the server's receiver to give up waiting.
+//   zelvic_soak [UPLOADS] [--idle-every N] [--idle-seconds S] [--receiver-timeout S]
+//   (500 uploads, back to back, by default)
 
 #include "app/terminal.h"
 #include "offscreen.h"
@@ -17,6 +20,7 @@
 #include "windows/frm_sax_comm.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -259,7 +263,6 @@ QString checkUpload(const QList<Record>& records, const QString& path, qint64 si
 
 int main(int argc, char* argv[])
 {
-    const int uploads = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 500;
     // The user's own CommSpy log and settings stay untouched.
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
@@ -268,17 +271,37 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"zelvic"_s);
 
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addPositionalArgument(u"uploads"_s, u"How many uploads (500 by default)."_s);
+    const QCommandLineOption idleEveryOption(u"idle-every"_s,
+        u"Leave the terminal idle before every Nth upload (0, the default: never)."_s, u"n"_s,
+        u"0"_s);
+    const QCommandLineOption idleSecondsOption(
+        u"idle-seconds"_s, u"How long each idle gap lasts (75 s by default)."_s, u"s"_s, u"75"_s);
+    const QCommandLineOption receiverTimeoutOption(u"receiver-timeout"_s,
+        u"The server's --receiver-timeout: how long its receiver waits before it gives up."_s,
+        u"s"_s);
+    parser.addOptions({ idleEveryOption, idleSecondsOption, receiverTimeoutOption });
+    parser.process(app);
+    const int uploads = std::max(1, parser.positionalArguments().value(0, u"500"_s).toInt());
+    const int idleEvery = std::max(0, parser.value(idleEveryOption).toInt());
+    const int idleMs = qRound(std::max(0.0, parser.value(idleSecondsOption).toDouble()) * 1000);
+
     QTemporaryDir kept;
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(
-        QStringLiteral(ZELVIC_DEVICE_SIM), { u"--http-port"_s, u"0"_s, u"--keep"_s, kept.path() });
+    QStringList serverOptions { u"--http-port"_s, u"0"_s, u"--keep"_s, kept.path() };
+    if (parser.isSet(receiverTimeoutOption))
+        serverOptions << u"--receiver-timeout"_s << parser.value(receiverTimeoutOption);
+    server.start(QStringLiteral(ZELVIC_DEVICE_SIM), serverOptions);
     // The server's lines, counted and dropped as they come, so that the soak itself keeps no
     // more and more text.
     QString printed;
     QString lastLine;
     QString com1;
     int applied = 0;
+    int gaveUp = 0;
     QObject::connect(&server, &QProcess::readyReadStandardOutput, [&] {
         printed += QString::fromLocal8Bit(server.readAllStandardOutput());
         for (qsizetype end; (end = printed.indexOf(u'\n')) >= 0; printed.remove(0, end + 1)) {
@@ -287,6 +310,8 @@ int main(int argc, char* argv[])
                 com1 = lastLine.mid(6);
             else if (lastLine.startsWith(u"upload: "_s) && lastLine.endsWith(u" applied"_s))
                 ++applied;
+            else if (lastLine.startsWith(u"receiver: "_s) && lastLine.contains(u" gave up "_s))
+                ++gaveUp;
         }
     });
     if (!QTest::qWaitFor([&] { return !com1.isEmpty(); }, 10000)) {
@@ -346,8 +371,14 @@ int main(int argc, char* argv[])
         return 1;
     };
     qint64 slowestMs = 0;
+    qint64 idleTotalMs = 0;
     for (int n = 1; n <= uploads; ++n) {
-        // Write is pressed again as soon as the server has applied the last upload.
+        // Write is pressed again as soon as the server has applied the last upload, except
+        // after an idle gap, in which the terminal keeps reading what the server says.
+        if (idleEvery > 0 && n % idleEvery == 0) {
+            QTest::qWait(idleMs);
+            idleTotalMs += idleMs;
+        }
         changeSettings(window, n);
         const qint64 startedMs = clock.elapsed();
         sent = received = 0;
@@ -412,8 +443,10 @@ int main(int argc, char* argv[])
             .arg(kWarmUp)
             .arg(kRssToleranceKiB)
             .arg(kHeapToleranceKiB));
-    say(u"%1 uploads in %2 s, back to back; the slowest took %3 s"_s.arg(uploads)
+    say(u"%1 uploads in %2 s, %3 s of them idle gaps; the slowest took %4 s"_s.arg(uploads)
             .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1)
+            .arg(double(idleTotalMs) / 1000.0, 0, 'f', 1)
             .arg(double(slowestMs) / 1000.0, 0, 'f', 2));
+    say(u"the server's receiver gave up waiting %1 times"_s.arg(gaveUp));
     return grew ? 1 : 0;
 }

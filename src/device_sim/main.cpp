@@ -56,7 +56,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption keepOption(u"keep"_s,
         u"Keep every file that arrives in this folder, as upload-1.ini, upload-2.ini..."_s,
         u"folder"_s);
-    parser.addOptions({ protocolOption, portOption, linkOption, keepOption });
+    const QCommandLineOption timeoutOption(u"receiver-timeout"_s,
+        u"Seconds a receiver waits for an upload to begin before it gives up and is started "
+        "again (default: the receiver's own limit, about 50 s for rz, 110 s for rb and 140 s "
+        "for rx)."_s,
+        u"seconds"_s);
+    parser.addOptions({ protocolOption, portOption, linkOption, keepOption, timeoutOption });
     parser.addPositionalArgument(u"device"_s,
         u"A serial device to listen on instead of a new pseudo-terminal."_s, u"[device]"_s);
     parser.process(app);
@@ -65,6 +70,17 @@ int main(int argc, char* argv[])
     if (!protocol) {
         say(u"error: unknown protocol %1: give 0, 1, 2 or 3"_s.arg(parser.value(protocolOption)));
         return 2;
+    }
+
+    int giveUpMs = 0;
+    if (parser.isSet(timeoutOption)) {
+        bool valid = false;
+        const double seconds = parser.value(timeoutOption).toDouble(&valid);
+        if (!valid || seconds <= 0 || seconds > 86400) {
+            say(u"error: --receiver-timeout takes seconds, more than 0 and up to 86400"_s);
+            return 2;
+        }
+        giveUpMs = qRound(seconds * 1000);
     }
 
     const QStringList devices = parser.positionalArguments();
@@ -104,7 +120,13 @@ int main(int argc, char* argv[])
     }
 
     QTemporaryDir folder;
-    UploadReceiver receiver(*line, *protocol, folder.path());
+    UploadReceiver receiver(*line, *protocol, folder.path(), giveUpMs);
+    QObject::connect(&receiver, &UploadReceiver::receiverGaveUp, [&receiver](qint64 waitedMs) {
+        say(u"receiver: %1 gave up after %2 s with no upload; starting it again"_s.arg(
+            receiver.receiverProgram(), QString::number(waitedMs / 1000.0, 'f', 1)));
+    });
+    QObject::connect(&receiver, &UploadReceiver::receiverReady,
+        [&receiver] { say(u"receiver: %1 ready again"_s.arg(receiver.receiverProgram())); });
     const QString keepFolder = parser.value(keepOption);
     int arrived = 0;
     QObject::connect(&receiver, &UploadReceiver::uploadEnded, [&](const UploadReport& report) {

@@ -74,6 +74,8 @@ Result<> SerialLine::open()
         m_spy.log(LogSwitch::Warnings, applied.error());
         return applied;
     }
+    // What came in before the port closed was said to an earlier session.
+    m_idleInput.clear();
     m_spy.log(LogSwitch::Events,
         QStringLiteral("Port %1 (%2) opened at %3").arg(m_portName, device, m_settings));
     return {};
@@ -157,6 +159,10 @@ void SerialLine::readWhileIdle()
     if (bytes.isEmpty())
         return;
     m_spy.logBytes(LogSwitch::Input, bytes);
+    // A receiver that has been waiting long may have called, given up and called again: only
+    // what came lately can be its call.
+    if (m_idleInputAge.isValid() && m_idleInputAge.hasExpired(kIdleInputLifeMs))
+        m_idleInput.clear();
     m_idleInput += bytes;
     if (m_idleInput.size() > kIdleInputKept)
         m_idleInput.remove(0, m_idleInput.size() - kIdleInputKept);

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,21 +58,31 @@ private slots:
 void TestEndToEnd::upload_data()
 {
     QTest::addColumn<int>("protocol");
-    QTest::newRow("plain") << 0;
-    QTest::newRow("XMODEM") << 1;
-    QTest::newRow("YMODEM") << 2;
-    QTest::newRow("ZMODEM, then the browser") << 3;
+    QTest::addColumn<bool>("idle");
+    QTest::newRow("plain") << 0 << false;
+    QTest::newRow("XMODEM") << 1 << false;
+    QTest::newRow("YMODEM") << 2 << false;
+    QTest::newRow("ZMODEM, then the browser") << 3 << false;
+    // Write pressed only after the receiver has given up waiting and been started again; it
+    // gives up after a second here instead of the minutes it waits by itself.
+    QTest::newRow("XMODEM, after the receiver gave up") << 1 << true;
+    QTest::newRow("YMODEM, after the receiver gave up") << 2 << true;
+    QTest::newRow("ZMODEM, after the receiver gave up") << 3 << true;
 }
 
 void TestEndToEnd::upload()
 {
     QFETCH(int, protocol);
+    QFETCH(bool, idle);
     QTemporaryDir kept;
     // zelvic-device-sim as a child process, ended with the object.
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(
-        ZELVIC_DEVICE_SIM, { "--protocol", QString::number(protocol), "--keep", kept.path() });
+    QStringList options { "--protocol", QString::number(protocol), "--keep", kept.path() };
+    if (idle)
+        options << "--receiver-timeout"
+                << "1";
+    server.start(ZELVIC_DEVICE_SIM, options);
     QString output;
     const QString page = waitFor(server, output, "^status page: (\\S+)", 10000);
     const QString com1 = waitFor(server, output, "^COM1: (\\S+)", 0);
@@ -105,6 +116,11 @@ void TestEndToEnd::upload()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
 
+    if (idle) {
+        QVERIFY2(!waitFor(server, output, "^receiver: \\S+ ready again$", 10000).isEmpty(),
+            qPrintable(output));
+        QVERIFY2(output.contains(" gave up after "), qPrintable(output));
+    }
     const QString saved = kept.filePath("server.ini");
     dialogs.answers.append(saved);
     QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
@@ -114,8 +130,28 @@ void TestEndToEnd::upload()
     QVERIFY(written.startsWith("[System]\r\nDHCP=0\r\nIP0=7F00\r\nIP1=0001\r\nMAC0=00E0\r\n"));
     QCOMPARE(contents(kept.filePath("upload-1.ini")), written);
 
-    // Written again the moment the server has taken the first: its call is answered well
-    // within the terminal's reply time.
+    // A Write cancelled at the receiver's first answer to what the terminal sent, before the
+    // sender takes it: the receiver fails, and neither its cancel nor the terminal's may stop
+    // the next Write.
+    if (protocol != 0) {
+        QSerialPort& port = terminal.comm().port();
+        bool sent = false;
+        const QMetaObject::Connection watchSent
+            = connect(&port, &QIODevice::bytesWritten, [&] { sent = true; });
+        const QMetaObject::Connection watchAnswer = connect(&port, &QIODevice::readyRead, [&] {
+            if (sent && terminal.comm().transferRunning())
+                terminal.comm().abortTransfer("cancelled by user");
+        });
+        QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
+        output.clear();
+        QVERIFY2(!waitFor(server, output, "^upload: .* failed: .*$", 30000).isEmpty(),
+            qPrintable(output));
+        disconnect(watchSent);
+        disconnect(watchAnswer);
+    }
+
+    // Written again the moment the server has taken the last upload or failed: its call is
+    // answered well within the terminal's reply time.
     terminal.mainWindow().applySetting({ "txtPassword", QString("again") });
     QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
     output.clear();

@@ -23,14 +23,15 @@ struct Outcome
     int discards = 0;
 };
 
-Outcome run(TransferProtocol protocol, ScriptedReceiver& device, const QByteArray& content)
+Outcome run(TransferProtocol protocol, ScriptedReceiver& device, const QByteArray& content,
+    const QByteArray& earlierInput = {})
 {
     Outcome outcome;
     const std::unique_ptr<TransferSender> sender = TransferSender::create(
         protocol, device, { "server.ini", content, 1700000000, 0100644 }, { 3, 200, 400 });
     sender->setOutputDiscarder([&outcome] { ++outcome.discards; });
     QSignalSpy finished(sender.get(), &TransferSender::finished);
-    sender->start();
+    sender->start(earlierInput);
     if (!finished.isEmpty() || finished.wait(20000))
         outcome.result = finished[0][0].toBool() ? "done" : finished[0][1].toString();
     return outcome;
@@ -111,6 +112,8 @@ private slots:
     void zmodemRecoversTheFirstDataLost();
     void blocksFollowLateAnswers_data();
     void blocksFollowLateAnswers();
+    void staleInputBeforeTheStart_data();
+    void staleInputBeforeTheStart();
 };
 
 void TestTransferFailures::endsAsFailed_data()
@@ -228,6 +231,40 @@ void TestTransferFailures::blocksFollowLateAnswers()
     const Outcome outcome = run(TransferProtocol(protocol), device, content);
     QCOMPARE(outcome.result, QString("done"));
     QCOMPARE(file, content + QByteArray(56, '\x1a'));
+}
+
+void TestTransferFailures::staleInputBeforeTheStart_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QByteArray>("earlier");
+
+    // What a receiver switched on long before said ahead of the start: a receiver that gave up
+    // and one that ended a session, with or without a call after.
+    const int z = int(TransferProtocol::Zmodem);
+    const auto hex = [](quint8 type) { return hexHeader(Header::withPosition(type, 0)); };
+    QTest::newRow("ZMODEM, a cancel") << z << kCancel;
+    QTest::newRow("ZMODEM, ended session headers, a cancel, a call")
+        << z << hex(ZABORT) + hex(ZCAN) + hex(ZSKIP) + kCancel + hex(ZRINIT);
+    QTest::newRow("XMODEM, a call, then a cancel")
+        << int(TransferProtocol::Xmodem) << "CC" + kCancel;
+}
+
+void TestTransferFailures::staleInputBeforeTheStart()
+{
+    QFETCH(int, protocol);
+    QFETCH(QByteArray, earlier);
+    ScriptedReceiver device;
+    FakeZmodemReceiver receiver(device);
+    if (protocol == int(TransferProtocol::Xmodem)) {
+        device.script = [&](const QByteArray& chunk) {
+            receiver.file += chunk.mid(3, 128);
+            device.reply("\x06");
+        };
+        device.reply("C");
+    }
+    const Outcome outcome = run(TransferProtocol(protocol), device, kSample, earlier);
+    QCOMPARE(outcome.result, QString("done"));
+    QVERIFY(receiver.file.startsWith(kSample));
 }
 
 QTEST_GUILESS_MAIN(TestTransferFailures)

@@ -14,6 +14,7 @@ public:
 protected:
     void begin() override;
     void takeInput(QByteArrayView) override { }
+    void answerEarlierCall(QByteArrayView) override { }
     void replyTimedOut() override;
     void outputTaken() override;
     QByteArray cancelSequence() const override { return {}; }

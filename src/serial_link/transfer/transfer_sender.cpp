@@ -182,7 +182,7 @@ void TransferSender::start(const QByteArray& earlierInput)
     m_startTimer->start(m_limits.startTimeoutMs);
     begin();
     if (m_running && !earlierInput.isEmpty())
-        takeInput(earlierInput);
+        answerEarlierCall(earlierInput);
     if (m_running && m_device.bytesAvailable() > 0)
         readInput();
 }

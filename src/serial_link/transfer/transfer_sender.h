@@ -74,7 +74,8 @@ public:
         TransferFile file, TransferLimits limits = {}, TransferClock* clock = nullptr);
 
     /// Starts the session; returns at once. earlierInput: what the receiver sent before the
-    /// session began (its call to start may be in it).
+    /// session began. Only its latest call to start there counts; a cancel or any other answer
+    /// there belongs to an earlier session.
     void start(const QByteArray& earlierInput = {});
     /// Ends a running session as failed with this reason, telling the receiver so.
     void cancel(const QString& reason);
@@ -114,6 +115,9 @@ protected:
     /// Sends what opens the session.
     virtual void begin() = 0;
     virtual void takeInput(QByteArrayView bytes) = 0;
+    /// Answers the latest call to start in what the receiver sent before the session began,
+    /// and nothing else there.
+    virtual void answerEarlierCall(QByteArrayView earlierInput) = 0;
     /// The reply timer ran out.
     virtual void replyTimedOut() = 0;
     /// The device has taken some of what was queued: room for more.

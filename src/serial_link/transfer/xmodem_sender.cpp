@@ -54,6 +54,14 @@ void XmodemSender::takeInput(QByteArrayView bytes)
         answer(call);
 }
 
+void XmodemSender::answerEarlierCall(QByteArrayView earlierInput)
+{
+    const qsizetype call
+        = std::max(earlierInput.lastIndexOf(kCrcStart), earlierInput.lastIndexOf(kNak));
+    if (call >= 0)
+        answer(earlierInput.at(call));
+}
+
 void XmodemSender::answer(char reply)
 {
     switch (m_stage) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 using namespace zmodem;
@@ -68,6 +69,19 @@ void ZmodemSender::takeInput(QByteArrayView bytes)
             break;
         }
     }
+}
+
+void ZmodemSender::answerEarlierCall(QByteArrayView earlierInput)
+{
+    // Read with the session's own reader, so that an announcement cut in two by the start
+    // still counts once its rest arrives.
+    std::optional<Header> call;
+    for (const HeaderReader::Item& item : m_reader.feed(earlierInput)) {
+        if (item.kind == HeaderReader::Item::Kind::Header && item.header.type == ZRINIT)
+            call = item.header;
+    }
+    if (call)
+        handle(*call);
 }
 
 void ZmodemSender::handle(const Header& header)

@@ -20,6 +20,7 @@ public:
 protected:
     void begin() override;
     void takeInput(QByteArrayView bytes) override;
+    void answerEarlierCall(QByteArrayView earlierInput) override;
     void replyTimedOut() override;
     void outputTaken() override { pump(); }
 
