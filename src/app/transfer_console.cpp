@@ -6,8 +6,10 @@
 
 namespace {
 
-// A log or pipe gets no more progress than this, so that a long upload stays readable.
+// A log or pipe gets no more than a line a second, so that a long upload stays readable; a
+// terminal's line is rewritten no more often than the eye follows.
 constexpr qint64 kPlainLineIntervalMs = 1000;
+constexpr qint64 kRewriteIntervalMs = 100;
 // On a terminal the rate and elapsed time move on even while no block is acknowledged, as in
 // the status window.
 constexpr int kTickMs = 500;
@@ -52,7 +54,8 @@ void TransferConsole::setProgress(qint64 acknowledged, qint64 total)
 {
     m_acknowledged = acknowledged;
     m_total = total;
-    if (m_interactive || !m_sinceLine.isValid() || m_sinceLine.hasExpired(kPlainLineIntervalMs))
+    if (!m_sinceLine.isValid()
+        || m_sinceLine.hasExpired(m_interactive ? kRewriteIntervalMs : kPlainLineIntervalMs))
         showProgress();
 }
 
@@ -86,11 +89,10 @@ void TransferConsole::showProgress()
                              .arg(m_total)
                              .arg(rate)
                              .arg(double(ms) / 1000.0, 0, 'f', 1);
-    if (m_interactive) {
+    if (m_interactive)
         m_stream << kRewrite << text << kEraseToEnd << Qt::flush;
-        m_progressShown = true;
-        return;
-    }
-    m_stream << text << '\n' << Qt::flush;
+    else
+        m_stream << text << '\n' << Qt::flush;
+    m_progressShown = m_interactive;
     m_sinceLine.start();
 }
