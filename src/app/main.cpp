@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/terminal.h"
 #include "platform/process_launcher_posix.h"
 #include "platform/registry_posix.h"
@@ -12,6 +13,8 @@
 
 int main(int argc, char* argv[])
 {
+    if (wantsCommandLine(argc, argv))
+        return runCommandLine(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvic"));
     QApplication::setApplicationVersion(QString::fromUtf16(frmAbout::kVersion));

@@ -1,5 +1,6 @@
 #include "app/shutdown.h"
 
+#include "app/termination_signals.h"
 #include "core/handler_policy.h"
 #include "serial_link/sax_comm.h"
 #include "windows/frm_main.h"
@@ -7,31 +8,11 @@
 
 #include <QAction>
 #include <QGuiApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-// The self-pipe: the signal handler only writes a byte, the event loop does the rest.
-int signalPipe[2] = { -1, -1 };
-
-void onTerminationSignal(int)
-{
-    const int savedErrno = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-    errno = savedErrno;
-}
-
-} // namespace
 
 Shutdown::Shutdown(frmMain& window, SaxComm& comm, QObject* parent)
     : QObject(parent)
@@ -47,21 +28,10 @@ Shutdown::~Shutdown() = default;
 
 void Shutdown::catchTerminationRequests()
 {
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    auto* requests = new TerminationSignals(this);
+    if (!requests->catchSignals({ SIGTERM, SIGINT, SIGHUP }))
         return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] {
-        char bytes[16];
-        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) { }
-        begin();
-    });
-
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int which : { SIGTERM, SIGINT, SIGHUP })
-        sigaction(which, &action, nullptr);
+    connect(requests, &TerminationSignals::received, this, &Shutdown::begin);
 
     // A logout asks the application to save its data; the terminal has none to save and ends
     // itself by the same road as any other close request.

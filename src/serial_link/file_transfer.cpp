@@ -23,16 +23,23 @@ bool FileTransfer::isRunning() const
     return m_sender && m_sender->isRunning();
 }
 
+bool FileTransfer::turnDownSecondTransfer()
+{
+    if (!isRunning())
+        return false;
+    const QString refusal
+        = QStringLiteral("A second transfer command was turned down: %1 is still being sent.")
+              .arg(m_sender->file().name);
+    m_spy.log(LogSwitch::Warnings, refusal);
+    emit notice(refusal);
+    return true;
+}
+
 Result<> FileTransfer::send(const QString& path, TransferProtocol protocol)
 {
-    if (isRunning()) {
-        const QString refusal
-            = QStringLiteral("A second transfer command was turned down: %1 is still being sent.")
-                  .arg(m_sender->file().name);
-        m_spy.log(LogSwitch::Warnings, refusal);
-        emit notice(refusal);
+    // Checked before the file is read, so that a refused command costs no reading.
+    if (turnDownSecondTransfer())
         return {};
-    }
     if (!m_line.isOpen())
         return Failure { QStringLiteral("Serial port %1 is closed: the file cannot be sent.")
                              .arg(m_line.portName()) };
@@ -41,10 +48,20 @@ Result<> FileTransfer::send(const QString& path, TransferProtocol protocol)
         m_spy.log(LogSwitch::Warnings, file.error());
         return Failure { file.error() };
     }
+    return send(std::move(file).value(), protocol);
+}
 
-    const QString name = file->name;
-    const qint64 size = file->data.size();
-    m_sender = TransferSender::create(protocol, m_line.port(), std::move(file).value());
+Result<> FileTransfer::send(TransferFile file, TransferProtocol protocol)
+{
+    if (turnDownSecondTransfer())
+        return {};
+    if (!m_line.isOpen())
+        return Failure { QStringLiteral("Serial port %1 is closed: the file cannot be sent.")
+                             .arg(m_line.portName()) };
+
+    const QString name = file.name;
+    const qint64 size = file.data.size();
+    m_sender = TransferSender::create(protocol, m_line.port(), std::move(file), m_limits);
     m_sender->setLineRate(m_line.characterRate());
     m_sender->setOutputDiscarder([this] { m_line.port().clear(QSerialPort::Output); });
     TransferSender* sender = m_sender.get();

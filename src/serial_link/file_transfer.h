@@ -25,6 +25,10 @@ public:
     /// port fails at once. While a transfer runs, a second one is turned down with a notice and
     /// the running one goes on.
     Result<> send(const QString& path, TransferProtocol protocol);
+    /// Starts sending a file already read, under the name it carries; otherwise as above.
+    Result<> send(TransferFile file, TransferProtocol protocol);
+    /// How long the senders wait and how often they try again; the defaults unless set.
+    void setLimits(const TransferLimits& limits) { m_limits = limits; }
     bool isRunning() const;
     /// Ends a running transfer as failed with this reason, telling the receiver so.
     void cancel(const QString& reason);
@@ -39,11 +43,13 @@ signals:
     void notice(const QString& text);
 
 private:
+    bool turnDownSecondTransfer();
     void ended(bool success, const QString& reason);
     void lineLost();
 
     SerialLine& m_line;
     CommSpy& m_spy;
+    TransferLimits m_limits;
     std::unique_ptr<TransferSender> m_sender;
     bool m_cancelling = false;
 };

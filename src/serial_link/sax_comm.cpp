@@ -47,6 +47,15 @@ void SaxComm::setFileToSend(const QString& path)
     m_fileToSend = path;
 }
 
+Result<TransferProtocol> SaxComm::selectedProtocol() const
+{
+    if (m_startupOption < 0 || m_startupOption > 3)
+        return Failure { QStringLiteral("Start-up option %1 selects no transfer protocol (0 plain "
+                                        "bytes, 1 XMODEM, 2 YMODEM, 3 ZMODEM).")
+                             .arg(m_startupOption) };
+    return static_cast<TransferProtocol>(m_startupOption);
+}
+
 Result<> SaxComm::setTransfer(int command)
 {
     m_spy.log(LogSwitch::Properties, QStringLiteral("transfer = %1").arg(command));
@@ -54,9 +63,16 @@ Result<> SaxComm::setTransfer(int command)
         return Failure { QStringLiteral(
             "Transfer command %1 is unknown: 1 starts sending the file.")
                              .arg(command) };
-    if (m_startupOption < 0 || m_startupOption > 3)
-        return Failure { QStringLiteral("Start-up option %1 selects no transfer protocol (0 plain "
-                                        "bytes, 1 XMODEM, 2 YMODEM, 3 ZMODEM).")
-                             .arg(m_startupOption) };
-    return m_transfer.send(m_fileToSend, static_cast<TransferProtocol>(m_startupOption));
+    const Result<TransferProtocol> protocol = selectedProtocol();
+    if (!protocol.ok())
+        return Failure { protocol.error() };
+    return m_transfer.send(m_fileToSend, protocol.value());
+}
+
+Result<> SaxComm::sendFile(TransferFile file)
+{
+    const Result<TransferProtocol> protocol = selectedProtocol();
+    if (!protocol.ok())
+        return Failure { protocol.error() };
+    return m_transfer.send(std::move(file), protocol.value());
 }

@@ -51,6 +51,9 @@ public:
     /// at once; transfer() tells how it goes. A missing or unreadable file, a closed port or a
     /// start-up option that selects no protocol fails at once.
     Result<> setTransfer(int command);
+    /// Starts sending a file already read, under the name it carries, with the protocol the
+    /// start-up option selects; otherwise as the transfer command.
+    Result<> sendFile(TransferFile file);
     bool transferRunning() const { return m_transfer.isRunning(); }
     /// Ends a running transfer as failed with this reason, telling the receiver so.
     void abortTransfer(const QString& reason) { m_transfer.cancel(reason); }
@@ -66,6 +69,8 @@ signals:
     void transferFinished(bool success, const QString& outcome);
 
 private:
+    Result<TransferProtocol> selectedProtocol() const;
+
     CommSpy m_spy;
     SerialLine m_line;
     FileTransfer m_transfer;
