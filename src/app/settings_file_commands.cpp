@@ -45,12 +45,16 @@ void SettingsFileCommands::Open()
     }
 }
 
-void SettingsFileCommands::Save()
+std::optional<QByteArray> SettingsFileCommands::Save()
 {
-    if (const std::optional<QString> path = m_dialogs.showSave(settingsFileRequest())) {
-        takeChosenPath(*path);
-        WriteSettingsFile(m_window.CurrentFileName());
-    }
+    const std::optional<QString> path = m_dialogs.showSave(settingsFileRequest());
+    if (!path)
+        return std::nullopt;
+    takeChosenPath(*path);
+    Result<QByteArray> stored = WriteSettingsFile(m_window.CurrentFileName());
+    if (!stored.ok())
+        return std::nullopt;
+    return std::move(stored).value();
 }
 
 void SettingsFileCommands::takeChosenPath(const QString& path)
@@ -63,26 +67,30 @@ void SettingsFileCommands::takeChosenPath(const QString& path)
     m_workingDirectory.setCurrent(chosen.absolutePath());
 }
 
-bool SettingsFileCommands::WriteSettingsFile(const QString& path)
+Result<QByteArray> SettingsFileCommands::WriteSettingsFile(const QString& path)
+{
+    Result<QByteArray> stored = storeSettings(path);
+    if (!stored.ok())
+        m_boxes.showMessage(stored.error());
+    return stored;
+}
+
+Result<QByteArray> SettingsFileCommands::storeSettings(const QString& path) const
 {
     const ServerSettings settings = m_window.serverSettings();
     QSaveFile file(path);
     const bool isNew = !QFileInfo::exists(path);
     // A failed step leaves the target untouched: the QSaveFile's temporary file is removed when
-    // it goes out of scope without a commit.
-    return trapAndReport(
-        m_boxes,
-        [&]() -> Result<> {
-            // Unbuffered: a short write then reaches the writer, which QSaveFile's own buffer
-            // would hide, committing a cut file.
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-                return Failure { file.errorString() };
-            if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-                return Failure { file.errorString() };
-            return {};
-        },
-        [&] { return writeSettings(file, settings); },
-        [&] { return file.commit() ? Result<> {} : Failure { file.errorString() }; });
+    // it goes out of scope without a commit. Unbuffered: a short write then reaches the writer,
+    // which QSaveFile's own buffer would hide, committing a cut file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return Failure { file.errorString() };
+    if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return Failure { file.errorString() };
+    Result<QByteArray> written = writeSettings(file, settings);
+    if (written.ok() && !file.commit())
+        return Failure { file.errorString() };
+    return written;
 }
 
 bool SettingsFileCommands::ReadSettingsFile(const QString& path)

@@ -23,8 +23,7 @@ Terminal::Terminal(const TerminalPlatform& platform, const QProcessEnvironment& 
     , m_shutdown(m_mainWindow, m_comm)
     , m_settingsFile(
           m_mainWindow, platform.fileDialogs, platform.messageBoxes, platform.workingDirectory)
-    , m_upload(
-          m_mainWindow, m_settingsFile, m_comm, platform.workingDirectory, platform.messageBoxes)
+    , m_upload(m_mainWindow, m_settingsFile, m_comm, platform.messageBoxes)
     , m_ping(m_mainWindow, platform.systemDirectory, platform.fileDialogs, platform.launcher,
           platform.messageBoxes)
     , m_browserCommands(m_mainWindow, platform.workingDirectory, platform.browsers,

@@ -350,7 +350,7 @@ QString PadHexByte(const QString& text)
     return text.size() < 2 ? u'0' + text : text;
 }
 
-Result<> writeSettings(QIODevice& device, const ServerSettings& settings)
+Result<QByteArray> writeSettings(QIODevice& device, const ServerSettings& settings)
 {
     const Result<std::vector<Line>> lines = settingsLines(settings);
     if (!lines.ok())
@@ -373,7 +373,7 @@ Result<> writeSettings(QIODevice& device, const ServerSettings& settings)
             return Failure { device.errorString() };
         done += written;
     }
-    return {};
+    return bytes;
 }
 
 Result<> readSettings(

@@ -56,8 +56,8 @@ QString PadHexByte(const QString& text);
 /// two upper-case hexadecimal digits; MAC boxes of one digit get their leading zero, and empty
 /// ones among filled ones are written "00". Nothing is written when a value cannot be stored (a
 /// character outside Windows-1252, a comma in a text, an address byte that is no number from 0
-/// to 255); otherwise the failure is the device's own.
-Result<> writeSettings(QIODevice& device, const ServerSettings& settings);
+/// to 255); otherwise the failure is the device's own. Gives the bytes written.
+Result<QByteArray> writeSettings(QIODevice& device, const ServerSettings& settings);
 
 /// One change the reader makes: a text box's new text, or a check box's new value.
 struct SettingsAssignment

@@ -98,7 +98,7 @@ void TestSettingsFileCommands::openedAndSaved()
 void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
 {
     const QString target = path("server.ini");
-    QVERIFY(m_commands->WriteSettingsFile(target));
+    QVERIFY(m_commands->WriteSettingsFile(target).ok());
     const QByteArray old = contentOf(target);
     // A file-size limit makes every write past its first bytes fail, as a full disk does.
     rlimit saved {};
@@ -108,7 +108,7 @@ void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
     const rlimit limit { 100, saved.rlim_max };
     setrlimit(RLIMIT_FSIZE, &limit);
 
-    QVERIFY(!m_commands->WriteSettingsFile(target));
+    QVERIFY(!m_commands->WriteSettingsFile(target).ok());
     QCOMPARE(m_boxes.shown, QStringList { "File too large" });
     QCOMPARE(
         QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { "server.ini" });
