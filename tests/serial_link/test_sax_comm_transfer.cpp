@@ -1,6 +1,6 @@
-#include "fakes/lrzsz_receiver.h"
-#include "fakes/pty_pair.h"
 #include "serial_link/sax_comm.h"
+#include "support/lrzsz_receiver.h"
+#include "support/pty_pair.h"
 #include "windows/frm_sax_comm.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "line_simulator.h"
 #include "serial_link/transfer/transfer_sender.h"
+#include "support/line_simulator.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "fakes/pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "fakes/lrzsz_receiver.h"
+#include "support/lrzsz_receiver.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "line_simulator.h"
+#include "support/line_simulator.h"
 
 #include <algorithm>
 #include <chrono>
