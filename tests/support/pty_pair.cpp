@@ -1,25 +1,21 @@
 #include "support/pty_pair.h"
 
-#include <QDeadlineTimer>
-#include <QFileInfo>
-#include <QThread>
+bool startSocat(QProcess& socat, const QStringList& addresses)
+{
+    socat.setReadChannel(QProcess::StandardError);
+    socat.start(QStringLiteral("socat"),
+        QStringList { QStringLiteral("-d"), QStringLiteral("-d") } + addresses);
+    QByteArray said;
+    while (!said.contains("starting data transfer loop") && socat.waitForReadyRead(5000))
+        said += socat.readAllStandardError();
+    return said.contains("starting data transfer loop");
+}
 
 PtyPair::PtyPair()
 {
-    m_socat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_socat.start(QStringLiteral("socat"),
+    m_ready = startSocat(m_socat,
         { QStringLiteral("pty,raw,echo=0,link=%1").arg(endA()),
             QStringLiteral("pty,raw,echo=0,link=%1").arg(endB()) });
-    if (!m_socat.waitForStarted(5000))
-        return;
-    const QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired()) {
-        if (QFileInfo::exists(endA()) && QFileInfo::exists(endB())) {
-            m_ready = true;
-            return;
-        }
-        QThread::msleep(10);
-    }
 }
 
 PtyPair::~PtyPair()
