@@ -2,7 +2,7 @@
 // a receiver that flips bits, drops bytes, inserts noise and stalls, in both directions, at set
 // rates and from a seed.
 
-#include "line_simulator.h"
+#include "testkit/line_simulator.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,9 +2,9 @@
 // lrzsz's senders, to lrzsz's receivers, and prints how long each took against the line's
 // physical limit.
 
-#include "line_simulator.h"
 #include "offscreen.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/line_simulator.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "app/command_line_upload.h"
-#include "fakes/lrzsz_receiver.h"
-#include "fakes/pty_pair.h"
+#include "testkit/lrzsz_receiver.h"
+#include "testkit/pty_pair.h"
 #include "windows/frm_about.h"
 
 #include <QProcess>

@@ -3,8 +3,8 @@
 #include "fakes/fake_file_dialogs.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_working_directory.h"
-#include "fakes/lrzsz_receiver.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/lrzsz_receiver.h"
 #include "windows/frm_main.h"
 
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "app/shutdown.h"
 #include "fakes/fake_message_boxes.h"
-#include "fakes/pty_pair.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/pty_pair.h"
 #include "windows/frm_main.h"
 
 #include <QApplication>

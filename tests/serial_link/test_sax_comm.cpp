@@ -1,8 +1,8 @@
 #include "core/line_settings.h"
 #include "fakes/fake_message_boxes.h"
-#include "fakes/pty_pair.h"
 #include "serial_link/port_names.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/pty_pair.h"
 #include "windows/frm_main.h"
 
 #include <QSerialPort>

@@ -1,6 +1,6 @@
-#include "fakes/lrzsz_receiver.h"
-#include "fakes/pty_pair.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/lrzsz_receiver.h"
+#include "testkit/pty_pair.h"
 #include "windows/frm_sax_comm.h"
 
 #include <QApplication>
@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 // The serial control's transfer command, its status window and its CommSpy log.
 
@@ -31,6 +32,15 @@ struct Peer
     Peer() { port.open(QIODevice::ReadWrite); }
     /// Everything that has arrived so far.
     QByteArray received() { return arrived += port.readAll(); }
+    /// Everything the terminal wrote until now and in the events already queued: a marker
+    /// written on the terminal's port after them has come through.
+    QByteArray receivedSoFar(QSerialPort& terminal)
+    {
+        QTimer::singleShot(0, [&terminal] { terminal.write("\x7f"); });
+        if (!QTest::qWaitFor([&] { return received().endsWith('\x7f'); }))
+            return "no marker";
+        return arrived.chopped(1);
+    }
 
     PtyPair pty;
     QSerialPort port { pty.endB() };
@@ -133,8 +143,7 @@ void TestSaxCommTransfer::runningTransfer()
     comm.setFileToSend(m_files.filePath("other.ini"));
     QCOMPARE(comm.setTransfer(1), Result<> {});
     QVERIFY2(window->text("notice").contains("turned down"), qPrintable(window->text("notice")));
-    QTest::qWait(100);
-    QCOMPARE(peer.received().count("rz\r"), 1);
+    QCOMPARE(peer.receivedSoFar(comm.port()).count("rz\r"), 1);
     QCOMPARE(QApplication::focusWidget(), edit);
 
     auto* cancel = window->findChild<QPushButton*>("cmdCancel");
@@ -174,9 +183,8 @@ void TestSaxCommTransfer::refusedAtOnce()
     const Result<> started = comm.setTransfer(1);
     QVERIFY2(!started.ok() && started.error().contains(description),
         qPrintable(started.ok() ? "none" : started.error()));
-    // Nothing goes on the line, now or later.
-    QTest::qWait(50);
-    QVERIFY(peer.received().isEmpty());
+    // Nothing goes on the line, now or in the events it queued.
+    QCOMPARE(peer.receivedSoFar(comm.port()), QByteArray());
 }
 
 QTEST_MAIN(TestSaxCommTransfer)

@@ -1,6 +1,6 @@
-#include "fakes/scripted_receiver.h"
 #include "serial_link/transfer/transfer_sender.h"
 #include "serial_link/transfer/zmodem_frames.h"
+#include "testkit/scripted_receiver.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,10 +1,9 @@
-#include "serial_link/transfer/crc.h"
 #include "serial_link/transfer/zmodem_frames.h"
 
 #include <QTest>
 
-// Known answers for the checks and frames the senders put on the line, and for the reading of
-// what a receiver sends back.
+// Known answers for the frames the senders put on the line, their CRC-16 and CRC-32 among them,
+// and for the reading of what a receiver sends back.
 
 using namespace zmodem;
 
@@ -13,20 +12,11 @@ class TestTransferFrames : public QObject
     Q_OBJECT
 
 private slots:
-    void checks();
     void frames_data();
     void frames();
     void readsHeaders_data();
     void readsHeaders();
 };
-
-void TestTransferFrames::checks()
-{
-    QCOMPARE(crc16("123456789"), quint16(0x31C3));
-    QCOMPARE(crc32("123456789"), quint32(0xCBF43926));
-    QCOMPARE(crc16("6789", crc16("12345")), quint16(0x31C3));
-    QCOMPARE(crc32("6789", crc32("12345")), quint32(0xCBF43926));
-}
 
 void TestTransferFrames::frames_data()
 {

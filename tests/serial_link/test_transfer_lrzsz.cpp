@@ -1,5 +1,5 @@
-#include "line_simulator.h"
 #include "serial_link/transfer/transfer_sender.h"
+#include "testkit/line_simulator.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "fakes/fake_message_boxes.h"
-#include "fakes/pty_pair.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/pty_pair.h"
 #include "windows/frm_rs232_settings.h"
 
 #include <QCheckBox>

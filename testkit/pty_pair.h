@@ -4,6 +4,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+/// Starts socat (with its notices on, read here) joining the two addresses; true once both are
+/// open, so that the links their `link=` options name exist.
+bool startSocat(QProcess& socat, const QStringList& addresses);
+
 /// A pair of connected pseudo-terminals made by socat: what is written to one end can be
 /// read at the other, as over a null-modem cable. Ends with the object.
 class PtyPair

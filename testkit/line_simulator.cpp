@@ -1,4 +1,4 @@
-#include "line_simulator.h"
+#include "testkit/line_simulator.h"
 
 #include <algorithm>
 #include <chrono>

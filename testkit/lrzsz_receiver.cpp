@@ -1,28 +1,16 @@
-#include "fakes/lrzsz_receiver.h"
+#include "testkit/lrzsz_receiver.h"
+#include "testkit/pty_pair.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QThread>
 
 LrzszReceiver::LrzszReceiver(const QStringList& command)
 {
     QDir().mkpath(folder());
     m_socat.setWorkingDirectory(folder());
-    m_socat.start(QStringLiteral("socat"),
+    m_ready = startSocat(m_socat,
         { QStringLiteral("pty,raw,echo=0,link=%1").arg(devicePath()),
             QStringLiteral("EXEC:%1").arg(command.join(u' ')) });
-    if (!m_socat.waitForStarted(5000))
-        return;
-    const QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired()) {
-        if (QFileInfo::exists(devicePath())) {
-            m_ready = true;
-            return;
-        }
-        QThread::msleep(5);
-    }
 }
 
 LrzszReceiver::~LrzszReceiver()

@@ -1,4 +1,4 @@
-#include "fakes/scripted_receiver.h"
+#include "testkit/scripted_receiver.h"
 
 #include <QTimer>
 
