@@ -41,10 +41,19 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
 
 Result<> WebEngineBrowser::navigate(const QString& address)
 {
-    const QUrl url = QUrl::fromUserInput(address);
-    if (!url.isValid())
-        return Failure { QStringLiteral("Cannot open \"%1\"").arg(address) };
-    load(url);
+    // The engine's guess for an address with a scheme but no valid host would make
+    // "http://..." (the IP boxes empty) into "http://http//...".
+    const QUrl url
+        = address.contains(QStringLiteral("://")) ? QUrl(address) : QUrl::fromUserInput(address);
+    if (url.isValid()) {
+        m_invalidAddress.clear();
+        load(url);
+        return {};
+    }
+    m_invalidAddress = address;
+    setHtml(QStringLiteral("<html><head><title>Cannot open %1</title></head><body><p>Cannot "
+                           "open \"%1\": it is not a web address.</p></body></html>")
+                .arg(address.toHtmlEscaped()));
     return {};
 }
 
@@ -52,6 +61,7 @@ Result<> WebEngineBrowser::goBack()
 {
     if (!history()->canGoBack())
         return Failure { QStringLiteral("There is no earlier page") };
+    m_invalidAddress.clear();
     back();
     return {};
 }
@@ -60,6 +70,7 @@ Result<> WebEngineBrowser::goForward()
 {
     if (!history()->canGoForward())
         return Failure { QStringLiteral("There is no later page") };
+    m_invalidAddress.clear();
     forward();
     return {};
 }

@@ -23,8 +23,9 @@ public:
     /// Where Home goes: the window's starting address.
     void setHomeAddress(const QString& address) { m_homeAddress = address; }
 
-    /// The address is read as a user's typed address is: "127.0.0.1" opens
-    /// "http://127.0.0.1".
+    /// An address that names its scheme ("http://...") goes as it is given; one without is read
+    /// as a user's typed address is: "127.0.0.1" opens "http://127.0.0.1". An address that is
+    /// none shows a page that says so, and stays the page's address.
     Result<> navigate(const QString& address) override;
     Result<> goBack() override;
     Result<> goForward() override;
@@ -36,11 +37,16 @@ public:
     Result<> stop() override;
     bool busy() const override { return m_busy; }
     QString locationName() const override { return title(); }
-    QString locationURL() const override { return url().toString(); }
+    QString locationURL() const override
+    {
+        return m_invalidAddress.isEmpty() ? url().toString() : m_invalidAddress;
+    }
 
 private:
     QString m_homeAddress;
     QString m_lastSearch;
+    // The address given last, while the page shown says that it is none.
+    QString m_invalidAddress;
     bool m_busy = false;
 };
 

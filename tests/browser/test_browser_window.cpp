@@ -82,10 +82,21 @@ void TestBrowserWindow::engineFailureThenHistory()
     QTRY_COMPARE_WITH_TIMEOUT(requests.value("b"), 2, 30000);
     QCOMPARE(requests.value("a"), 2);
 
-    // The windows delete themselves once closed; their pages must go before the engine does.
     window->close();
+
+    // Empty IP boxes make "http://...": the list keeps the address as given, and the page says
+    // it is none.
+    QPointer<QWidget> invalid = openWindow("http://...");
+    QVERIFY(invalid);
+    QTRY_COMPARE_WITH_TIMEOUT(invalid->windowTitle(), "Cannot open http://...", 30000);
+    const auto* list = invalid->findChild<QComboBox*>("cboAddress");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->itemText(0), "http://...");
+
+    // The windows delete themselves once closed; their pages must go before the engine does.
+    invalid->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!window && !failed);
+    QVERIFY(!window && !failed && !invalid);
     QCOMPARE(m_boxes.shown.size(), 1);
 }
 
