@@ -44,6 +44,7 @@ void frmBrowser::buildControls()
 {
     tbToolBar = new QToolBar(this);
     tbToolBar->setObjectName(QStringLiteral("tbToolBar"));
+    tbToolBar->setAccessibleName(QStringLiteral("Navigation"));
     tbToolBar->setMovable(false);
     tbToolBar->setIconSize(QSize(24, 24));
     tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -85,6 +86,7 @@ void frmBrowser::buildControls()
         brwWebBrowser = view;
     }
     brwWebBrowser->setObjectName(QStringLiteral("brwWebBrowser"));
+    brwWebBrowser->setAccessibleName(QStringLiteral("Page"));
     brwWebBrowser->setGeometry(twipsRect(*this, 120, 1320, 5400, 3735));
 
     timTimer = new QTimer(this);

@@ -6,6 +6,7 @@
 #include "platform/process_launcher.h"
 #include "platform/registry.h"
 #include "platform/system_directory.h"
+#include "windows/button_keys.h"
 #include "windows/fixed_layout.h"
 #include "windows/frm_main.h"
 
@@ -59,12 +60,14 @@ frmAbout::frmAbout(const AboutPlatform& platform, QWidget* parent)
     setFixedSize(
         twipsToPixels(kClientWidth, logicalDpiX()), twipsToPixels(kClientHeight, logicalDpiY()));
     buildControls();
+    pressFocusedButtonsOnEnter(this);
     Load();
 }
 
 void frmAbout::buildControls()
 {
     picIcon = placeWidget<QLabel>(this, QStringLiteral("picIcon"), 240, 240, 540, 540);
+    picIcon->setAccessibleName(QStringLiteral("Lumo Brisk Terminal icon"));
     const QIcon icon = QApplication::windowIcon().isNull()
         ? style()->standardIcon(QStyle::SP_ComputerIcon)
         : QApplication::windowIcon();

@@ -6,6 +6,7 @@
 #include "platform/message_boxes.h"
 #include "serial_link/sax_comm.h"
 #include "windows/address_field.h"
+#include "windows/button_keys.h"
 #include "windows/fixed_layout.h"
 
 #include <QAction>
@@ -61,15 +62,16 @@ QCheckBox* checkBox(QWidget* container, const QString& name, const QString& capt
 }
 
 // A row of byte boxes, each following the row's entry rule and moving the focus on to the next
-// box of the row when its byte is complete.
+// box of the row when its byte is complete. The row's one label names each box with its place.
 template <std::size_t N>
-void byteRow(
-    QWidget* container, const std::array<const char16_t*, N>& names, int top, OctetRule rule)
+void byteRow(QWidget* container, const std::array<const char16_t*, N>& names, int top,
+    OctetRule rule, const QLabel* label)
 {
     std::array<QLineEdit*, N> boxes {};
     for (std::size_t i = 0; i < N; ++i) {
         boxes[i] = textBox(container, names[i], 2400 + int(i) * kByteBoxPitch, top, kByteBoxWidth);
         boxes[i]->setAlignment(Qt::AlignCenter);
+        boxes[i]->setAccessibleName(QStringLiteral("%1, byte %2").arg(label->text()).arg(i + 1));
     }
     for (std::size_t i = 0; i < N; ++i)
         attachEntryRule(boxes[i], rule, i + 1 < N ? boxes[i + 1] : nullptr);
@@ -91,6 +93,7 @@ frmMain::frmMain(SaxComm& comm, MessageBoxes& boxes, QWidget* parent)
     buildControls(client);
     buildMenus();
     setKeyboardOrder();
+    pressFocusedButtonsOnEnter(this);
     const QList<QLabel*> labels = client->findChildren<QLabel*>();
     fitFontToCaptions(client, QList<QWidget*>(labels.begin(), labels.end()));
 
@@ -116,30 +119,30 @@ void frmMain::buildControls(QWidget* client)
     chkDHCP = ::checkBox(Frame1, QString::fromUtf16(kDhcp), QStringLiteral("DHCP enable"));
     lblIPAddress = label(
         Frame1, QStringLiteral("lblIPAddress"), QStringLiteral("IP Address"), 360, 840, 975);
-    byteRow(Frame1, kIpAddress, 840, OctetRule::Decimal);
-    label(Frame1, QStringLiteral("lblMACAddress"), QStringLiteral("MAC Address (Hex)"), 360, 1200,
-        1575);
-    byteRow(Frame1, kMacAddress, 1200, OctetRule::Hex);
+    byteRow(Frame1, kIpAddress, 840, OctetRule::Decimal, lblIPAddress);
+    byteRow(Frame1, kMacAddress, 1200, OctetRule::Hex,
+        label(Frame1, QStringLiteral("lblMACAddress"), QStringLiteral("MAC Address (Hex)"), 360,
+            1200, 1575));
 
     Frame2 = frame(client, QStringLiteral("Frame2"), QStringLiteral("Email Setup"), 2040, 1935);
-    label(Frame2, QStringLiteral("Label3"), QStringLiteral("Sender Address"), 360, 360, 1575);
-    ::textBox(Frame2, kSender, 2400, 360, 2175);
-    label(Frame2, QStringLiteral("Label5"), QStringLiteral("Receiver Address"), 360, 720, 1695);
-    ::textBox(Frame2, kReceiver, 2400, 720, 2175);
-    label(Frame2, QStringLiteral("Label4"), QStringLiteral("Host"), 360, 1080, 975);
-    ::textBox(Frame2, kHost, 2400, 1080, 2175);
-    label(Frame2, QStringLiteral("Label6"), QStringLiteral("Email server IP address"), 360, 1440,
-        1695);
-    byteRow(Frame2, kMailServerAddress, 1440, OctetRule::Decimal);
+    label(Frame2, QStringLiteral("Label3"), QStringLiteral("Sender Address"), 360, 360, 1575)
+        ->setBuddy(::textBox(Frame2, kSender, 2400, 360, 2175));
+    label(Frame2, QStringLiteral("Label5"), QStringLiteral("Receiver Address"), 360, 720, 1695)
+        ->setBuddy(::textBox(Frame2, kReceiver, 2400, 720, 2175));
+    label(Frame2, QStringLiteral("Label4"), QStringLiteral("Host"), 360, 1080, 975)
+        ->setBuddy(::textBox(Frame2, kHost, 2400, 1080, 2175));
+    byteRow(Frame2, kMailServerAddress, 1440, OctetRule::Decimal,
+        label(Frame2, QStringLiteral("Label6"), QStringLiteral("Email server IP address"), 360,
+            1440, 1695));
 
     Frame3 = frame(client, QStringLiteral("Frame3"), QStringLiteral("FTP Setup"), 4080, 1695);
     chkFTP = ::checkBox(Frame3, QString::fromUtf16(kFtp), QStringLiteral("FTP Enable"));
     lblUserName
         = label(Frame3, QStringLiteral("lblUserName"), QStringLiteral("User Name"), 360, 840, 1575);
-    ::textBox(Frame3, kUserName, 2400, 840, 2175);
+    lblUserName->setBuddy(::textBox(Frame3, kUserName, 2400, 840, 2175));
     lblPassword
         = label(Frame3, QStringLiteral("lblPassword"), QStringLiteral("Password"), 360, 1200, 1575);
-    ::textBox(Frame3, kPassword, 2400, 1200, 2175);
+    lblPassword->setBuddy(::textBox(Frame3, kPassword, 2400, 1200, 2175));
 
     cmdWrite = placeWidget<QPushButton>(client, QStringLiteral("cmdWrite"), 3360, 5880, 1215, 495);
     cmdWrite->setText(QStringLiteral("Write"));

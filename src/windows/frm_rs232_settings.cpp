@@ -3,6 +3,7 @@
 #include "core/settings_string.h"
 #include "platform/message_boxes.h"
 #include "serial_link/sax_comm.h"
+#include "windows/button_keys.h"
 #include "windows/fixed_layout.h"
 #include "windows/frm_main.h"
 
@@ -67,6 +68,7 @@ frmRS232Settings::frmRS232Settings(SaxComm& comm, MessageBoxes& boxes, QWidget* 
     setWindowTitle(QStringLiteral("RS232 configuration"));
     buildControls();
     setKeyboardOrder();
+    pressFocusedButtonsOnEnter(this);
     connect(chkCommSpy, &QCheckBox::stateChanged, this, &frmRS232Settings::chkCommSpyClick);
     connect(cmdApply, &QPushButton::clicked, this, &frmRS232Settings::cmdApplyClick);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -105,21 +107,24 @@ void frmRS232Settings::buildControls()
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral("Comm port settings"), 120, 1935);
     lblPortOpen = placeWithText<QLabel>(Frame1, QStringLiteral("lblPortOpen"),
         QStringLiteral("Port is closed"), 240, 360, 1575, 255);
-    placeWithText<QLabel>(
+    auto* selectPort = placeWithText<QLabel>(
         Frame1, QStringLiteral("Label2"), QStringLiteral("Select port"), 240, 840, 975, 255);
     comPortList
         = placeWidget<QListWidget>(Frame1, QStringLiteral("comPortList"), 1560, 840, 1215, 450);
+    selectPort->setBuddy(comPortList);
     comPortList->setSelectionMode(QAbstractItemView::SingleSelection);
-    placeWithText<QLabel>(
+    auto* portSettings = placeWithText<QLabel>(
         Frame1, QStringLiteral("Label1"), QStringLiteral("Port Settings"), 240, 1440, 1095, 255);
     txtSettings = placeWithText<QLineEdit>(
         Frame1, QStringLiteral("txtSettings"), QStringLiteral("9600,N,8,1"), 1560, 1440, 1215, 285);
+    portSettings->setBuddy(txtSettings);
 
     cmdCancel = placeWithText<QPushButton>(
         this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 240, 2160, 1215, 375);
     cmdApply = placeWithText<QPushButton>(
         this, QStringLiteral("cmdApply"), QStringLiteral("Apply"), 1800, 2160, 1215, 375);
-    // Neither button is the default: Enter in the text box does not apply.
+    // Neither button is the default: Enter in the text box does not apply. Enter on a focused
+    // button presses that one (pressFocusedButtonsOnEnter).
     cmdCancel->setAutoDefault(false);
     cmdApply->setAutoDefault(false);
 

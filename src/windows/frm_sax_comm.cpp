@@ -51,12 +51,18 @@ frmSaxComm::frmSaxComm(FileTransfer& transfer, QWidget* parent)
     cmdCancel->setFocusPolicy(Qt::NoFocus);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("File:"), lblFile);
-    form->addRow(QStringLiteral("Protocol:"), lblProtocol);
-    form->addRow(QStringLiteral("Progress:"), prgTransfer);
-    form->addRow(QStringLiteral("Rate:"), lblRate);
-    form->addRow(QStringLiteral("Elapsed:"), lblElapsed);
-    form->addRow(QStringLiteral("Outcome:"), lblOutcome);
+    // A screen reader announces each value by its row's caption.
+    const auto row = [form](const QString& caption, QWidget* value) {
+        form->addRow(caption + u':', value);
+        value->setAccessibleName(caption);
+    };
+    row(QStringLiteral("File"), lblFile);
+    row(QStringLiteral("Protocol"), lblProtocol);
+    row(QStringLiteral("Progress"), prgTransfer);
+    row(QStringLiteral("Rate"), lblRate);
+    row(QStringLiteral("Elapsed"), lblElapsed);
+    row(QStringLiteral("Outcome"), lblOutcome);
+    lblNotice->setAccessibleName(QStringLiteral("Notice"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdCancel);

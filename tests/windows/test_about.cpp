@@ -63,6 +63,11 @@ void TestAbout::sysInfoFromEitherEntryInOneBox()
     QCOMPARE(launcher.started.value(1).program, "/bin/tool");
     QCOMPARE(boxes.shown.size(), 1);
     QCOMPARE(registry.openCount, 0); // every key read is closed again
+    // Enter on the focused button starts the tool too, and About stays open.
+    sysInfo->setFocus();
+    QTest::keyClick(sysInfo, Qt::Key_Return);
+    QCOMPARE(launcher.started.size(), 3);
+    QVERIFY(about->isVisible());
 
     QTest::keyClick(about, Qt::Key_Escape);
     QTRY_VERIFY(!about);

@@ -2,10 +2,13 @@
 #include "serial_link/sax_comm.h"
 #include "windows/frm_main.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -42,6 +45,7 @@ private slots:
     void entryRules_data();
     void entryRules();
     void thirdStateThenClear();
+    void namesForScreenReadersAndEnter();
 
 private:
     QLineEdit* box(const QString& name) const { return m_window->findChild<QLineEdit*>(name); }
@@ -171,6 +175,35 @@ void TestFrmMain::thirdStateThenClear()
     m_window->menu().mnuClearForm->trigger();
     verifyState(1, QString());
     QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
+}
+
+void TestFrmMain::namesForScreenReadersAndEnter()
+{
+    QStringList expected;
+    for (const auto& [row, size] : { std::pair { "IP Address", 4 }, { "MAC Address (Hex)", 6 } })
+        for (int i = 1; i <= size; ++i)
+            expected << QString("%1, byte %2").arg(row).arg(i);
+    expected << "Sender Address"
+             << "Receiver Address"
+             << "Host";
+    for (int i = 1; i <= 4; ++i)
+        expected << QString("Email server IP address, byte %1").arg(i);
+    expected << "User Name"
+             << "Password";
+    QStringList names;
+    for (const QString& name : kIpRow + kMacRow
+            + QStringList { "txtSenderAddress", "txtReceiverAddress", "txtHost" } + kMailRow
+            + QStringList { "txtUserName", "txtPassword" })
+        names << QAccessible::queryAccessibleInterface(box(name))->text(QAccessible::Name);
+    QCOMPARE(names, expected);
+
+    // Enter presses the focused Write button; in a text box it does nothing.
+    QSignalSpy pressed(m_window->writeButton(), &QPushButton::clicked);
+    box("txtHost")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    m_window->writeButton()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(pressed.size(), 1);
 }
 
 QTEST_MAIN(TestFrmMain)

@@ -85,7 +85,12 @@ void TestFrmRS232Settings::loadAndApply()
     settings->selectAll();
     QTest::keyClicks(settings, text);
     dialog.findChild<QCheckBox*>("chkCommSpyInput")->click();
-    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdApply"), Qt::LeftButton);
+    // Enter in the settings box applies nothing; Enter on the focused Apply does.
+    QTest::keyClick(settings, Qt::Key_Return);
+    QCOMPARE(comm.settings(), words[2]);
+    auto* apply = dialog.findChild<QPushButton*>("cmdApply");
+    apply->setFocus();
+    QTest::keyClick(apply, Qt::Key_Return);
 
     QVERIFY2(boxes.shown.size() == (message.isEmpty() ? 0 : 1)
             && boxes.shown.join('|').contains(message),
