@@ -93,12 +93,12 @@ Result<QByteArray> SettingsFileCommands::storeSettings(const QString& path) cons
     return written;
 }
 
-bool SettingsFileCommands::ReadSettingsFile(const QString& path)
+void SettingsFileCommands::ReadSettingsFile(const QString& path)
 {
     QFile file(path);
     const auto apply
         = [this](const SettingsAssignment& assignment) { m_window.applySetting(assignment); };
-    return trapAndReport(
+    trapAndReport(
         m_boxes,
         [&] {
             return file.open(QIODevice::ReadOnly) ? Result<> {} : Failure { file.errorString() };

@@ -38,9 +38,9 @@ public:
     /// permissions. Gives the bytes written; shows the failure's description on failure.
     Result<QByteArray> WriteSettingsFile(const QString& path);
     /// Reads the file at the path into the controls, each value set as typing would set it, and
-    /// gives chkDHCP the focus. Shows the failure's description and returns false on failure;
-    /// values read before the failure stay.
-    bool ReadSettingsFile(const QString& path);
+    /// gives chkDHCP the focus. Shows the failure's description on failure; values read before
+    /// the failure stay.
+    void ReadSettingsFile(const QString& path);
 
 private:
     Result<QByteArray> storeSettings(const QString& path) const;
