@@ -19,7 +19,8 @@ PosixDeviceChoices::PosixDeviceChoices(QString filePath)
             QStringLiteral("zelvic"))
                          .fileName();
     const QSettings settings(m_filePath, QSettings::IniFormat);
-    // The file is read by the first question asked, and only then is its status known.
+    // The library keeps what it has read of a file for the whole process and tells a parse
+    // error only to the first reader after the file changed: the store asks once.
     const QStringList keys = settings.allKeys();
     m_unparsed = settings.status() != QSettings::NoError;
     if (m_unparsed)
@@ -39,8 +40,7 @@ QString PosixDeviceChoices::device(const QString& portName) const
 Result<> PosixDeviceChoices::keep(const QString& portName, const QString& devicePath)
 {
     // The library would write back what it could read of a file it cannot parse: the user's
-    // new choice replaces such a file instead. It is asked only once per file: it keeps what it
-    // has read for the whole process, and its status with it.
+    // new choice replaces such a file instead.
     if (std::exchange(m_unparsed, false))
         QFile::remove(m_filePath);
     QSettings settings(m_filePath, QSettings::IniFormat);
