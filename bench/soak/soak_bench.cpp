@@ -10,9 +10,11 @@
 
 #include "app/terminal.h"
 #include "offscreen.h"
+#include "platform/device_choices_posix.h"
 #include "platform/message_boxes.h"
 #include "platform/process_launcher_posix.h"
 #include "platform/registry_posix.h"
+#include "platform/serial_port_list_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
 #include "windows/browser_module_posix.h"
@@ -326,10 +328,12 @@ int main(int argc, char* argv[])
     PosixProcessLauncher launcher;
     PosixRegistry registry;
     PosixBrowserModule browsers(boxes);
+    PosixSerialPortList serialPorts;
+    PosixDeviceChoices deviceChoices;
     QProcessEnvironment environment;
     environment.insert(u"ZELVIC_COM1"_s, com1);
-    Terminal terminal(
-        { boxes, fileDialogs, workingDirectory, systemDirectory, launcher, registry, browsers },
+    Terminal terminal({ boxes, fileDialogs, workingDirectory, systemDirectory, launcher, registry,
+                          browsers, serialPorts, deviceChoices },
         environment);
     terminal.start();
     frmMain& window = terminal.mainWindow();

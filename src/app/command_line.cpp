@@ -2,6 +2,8 @@
 
 #include "app/command_line_upload.h"
 #include "app/termination_signals.h"
+#include "platform/device_choices_posix.h"
+#include "platform/serial_port_list_posix.h"
 #include "windows/frm_about.h"
 
 #include <QCommandLineParser>
@@ -63,8 +65,9 @@ int runCommandLine(int argc, char* argv[])
     const QCommandLineOption upload(QStringLiteral("upload"),
         QStringLiteral("Send FILE to the server as server.ini."), QStringLiteral("FILE"));
     const QCommandLineOption port(QStringLiteral("port"),
-        QStringLiteral("COM1 or COM2 (ZELVIC_COM1 or ZELVIC_COM2 name another device), or a "
-                       "device path. Default: %1.")
+        QStringLiteral("COM1 or COM2 (the device chosen in the terminal's RS232 dialog, else "
+                       "the first or second USB serial adapter; ZELVIC_COM1 or ZELVIC_COM2 name "
+                       "another), or a device path. Default: %1.")
             .arg(defaults.port),
         QStringLiteral("NAME"), defaults.port);
     const QCommandLineOption settings(QStringLiteral("settings"),
@@ -97,8 +100,12 @@ int runCommandLine(int argc, char* argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    CommandLineUpload uploader(std::move(options), QProcessEnvironment::systemEnvironment(), out,
-        err, ::isatty(STDERR_FILENO) == 1);
+    // The choices of the terminal's window are read, never written: only its dialog keeps one.
+    const PosixSerialPortList serialPorts;
+    PosixDeviceChoices deviceChoices;
+    CommandLineUpload uploader(std::move(options),
+        { QProcessEnvironment::systemEnvironment(), &serialPorts, &deviceChoices }, out, err,
+        ::isatty(STDERR_FILENO) == 1);
     // Caught before the port opens, so that no way out leaves a transfer unended.
     TerminationSignals termination;
     termination.catchSignals({ SIGINT, SIGTERM });

@@ -18,13 +18,13 @@ constexpr int kDrainMs = 2000;
 
 } // namespace
 
-CommandLineUpload::CommandLineUpload(UploadOptions options, QProcessEnvironment environment,
-    QTextStream& out, QTextStream& err, bool errIsTerminal, TransferLimits limits, QObject* parent)
+CommandLineUpload::CommandLineUpload(UploadOptions options, DeviceSources devices, QTextStream& out,
+    QTextStream& err, bool errIsTerminal, TransferLimits limits, QObject* parent)
     : QObject(parent)
     , m_options(std::move(options))
     , m_out(out)
     , m_err(err)
-    , m_comm(std::move(environment))
+    , m_comm(std::move(devices))
     , m_console(m_comm.transfer(), err, errIsTerminal)
 {
     m_comm.transfer().setLimits(limits);

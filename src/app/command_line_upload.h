@@ -33,7 +33,8 @@ class CommandLineUpload : public QObject
 
 public:
     /// errIsTerminal: the error stream is a terminal's, where progress rewrites one line.
-    CommandLineUpload(UploadOptions options, QProcessEnvironment environment, QTextStream& out,
+    /// devices: the port name is mapped as the terminal's window maps it.
+    CommandLineUpload(UploadOptions options, DeviceSources devices, QTextStream& out,
         QTextStream& err, bool errIsTerminal, TransferLimits limits = {},
         QObject* parent = nullptr);
 

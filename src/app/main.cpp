@@ -1,7 +1,9 @@
 #include "app/command_line.h"
 #include "app/terminal.h"
+#include "platform/device_choices_posix.h"
 #include "platform/process_launcher_posix.h"
 #include "platform/registry_posix.h"
+#include "platform/serial_port_list_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
 #include "windows/browser_module_posix.h"
@@ -27,8 +29,10 @@ int main(int argc, char* argv[])
     PosixProcessLauncher launcher;
     PosixRegistry registry;
     PosixBrowserModule browsers(messageBoxes);
+    PosixSerialPortList serialPorts;
+    PosixDeviceChoices deviceChoices;
     Terminal terminal({ messageBoxes, fileDialogs, workingDirectory, systemDirectory, launcher,
-        registry, browsers });
+        registry, browsers, serialPorts, deviceChoices });
     // Signals are caught before the port opens, so that no way out leaves it open.
     terminal.shutdown().catchTerminationRequests();
     terminal.start();

@@ -17,7 +17,7 @@ QString installedHelpDirectory()
 } // namespace
 
 Terminal::Terminal(const TerminalPlatform& platform, const QProcessEnvironment& environment)
-    : m_comm(environment)
+    : m_comm(DeviceSources { environment, &platform.serialPorts, &platform.deviceChoices })
     , m_transferStatus(m_comm.transfer())
     , m_mainWindow(m_comm, platform.messageBoxes)
     , m_shutdown(m_mainWindow, m_comm)

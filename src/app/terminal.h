@@ -13,10 +13,12 @@
 #include <QProcessEnvironment>
 
 class BrowserModule;
+class DeviceChoices;
 class FileDialogs;
 class MessageBoxes;
 class ProcessLauncher;
 class Registry;
+class SerialPortList;
 class SystemDirectory;
 class WorkingDirectory;
 
@@ -31,6 +33,8 @@ struct TerminalPlatform
     ProcessLauncher& launcher;
     Registry& registry;
     BrowserModule& browsers;
+    const SerialPortList& serialPorts;
+    DeviceChoices& deviceChoices;
 };
 
 /// The whole terminal: the serial control, the main window and every command attached to it.

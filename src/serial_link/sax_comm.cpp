@@ -1,12 +1,35 @@
 #include "serial_link/sax_comm.h"
 
-SaxComm::SaxComm(QProcessEnvironment environment, QObject* parent)
+SaxComm::SaxComm(DeviceSources sources, QObject* parent)
     : QObject(parent)
-    , m_line(m_spy, std::move(environment))
+    , m_devices(std::move(sources))
+    , m_line(m_spy, m_devices)
     , m_transfer(m_line, m_spy)
 {
     setObjectName(QStringLiteral("SaxComm1"));
     connect(&m_transfer, &FileTransfer::finished, this, &SaxComm::transferFinished);
+}
+
+SaxComm::SaxComm(QProcessEnvironment environment, QObject* parent)
+    : SaxComm(DeviceSources { std::move(environment) }, parent)
+{ }
+
+Result<> SaxComm::chooseDevice(const QString& portName, const QString& devicePath)
+{
+    m_spy.log(LogSwitch::Properties, QStringLiteral("%1 device = %2").arg(portName, devicePath));
+    if (m_line.isOpen() && portName == m_line.portName())
+        return Failure {
+            QStringLiteral("The device cannot change while port %1 is open.").arg(portName)
+        };
+    m_devices.choose(portName, devicePath);
+    return {};
+}
+
+Result<> SaxComm::keepDevice()
+{
+    if (!m_line.isOpen())
+        return {};
+    return m_devices.keep(m_line.portName());
 }
 
 Result<> SaxComm::setPortOpen(bool open)

@@ -3,6 +3,7 @@
 #include "core/result.h"
 #include "serial_link/comm_spy.h"
 #include "serial_link/file_transfer.h"
+#include "serial_link/port_devices.h"
 #include "serial_link/serial_line.h"
 
 #include <QObject>
@@ -17,6 +18,8 @@ class SaxComm : public QObject
     Q_OBJECT
 
 public:
+    explicit SaxComm(DeviceSources sources, QObject* parent = nullptr);
+    /// Neither detects ports nor keeps choices: the environment or the machine's ports.
     explicit SaxComm(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(),
         QObject* parent = nullptr);
 
@@ -62,6 +65,15 @@ public:
     FileTransfer& transfer() { return m_transfer; }
     /// The device the current port name stands for.
     QString devicePath() const { return m_line.devicePath(); }
+    /// The device a port name stands for, and where that comes from.
+    PortDevice deviceFor(const QString& portName) const { return m_devices.deviceFor(portName); }
+    /// The serial ports present now.
+    QList<SerialPortEntry> detectedPorts() const { return m_devices.detectedPorts(); }
+    /// Chooses the device behind a port name for the rest of this run; not while the port is
+    /// open on that name.
+    Result<> chooseDevice(const QString& portName, const QString& devicePath);
+    /// Keeps the device chosen for the open port for the next starts.
+    Result<> keepDevice();
     QSerialPort& port() { return m_line.port(); }
 
 signals:
@@ -72,6 +84,7 @@ private:
     Result<TransferProtocol> selectedProtocol() const;
 
     CommSpy m_spy;
+    PortDevices m_devices;
     SerialLine m_line;
     FileTransfer m_transfer;
     int m_startupOption = 3;

@@ -3,7 +3,7 @@
 #include "core/line_settings.h"
 #include "platform/serial_device.h"
 #include "serial_link/comm_spy.h"
-#include "serial_link/port_names.h"
+#include "serial_link/port_devices.h"
 
 #include <utility>
 
@@ -32,10 +32,10 @@ constexpr qsizetype kIdleInputKept = 1024;
 
 } // namespace
 
-SerialLine::SerialLine(CommSpy& spy, QProcessEnvironment environment, QObject* parent)
+SerialLine::SerialLine(CommSpy& spy, const PortDevices& devices, QObject* parent)
     : QObject(parent)
     , m_spy(spy)
-    , m_environment(std::move(environment))
+    , m_devices(devices)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLine::readWhileIdle);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLine::portError);
@@ -43,12 +43,13 @@ SerialLine::SerialLine(CommSpy& spy, QProcessEnvironment environment, QObject* p
 
 QString SerialLine::devicePath() const
 {
-    return devicePathForPortName(m_portName, m_environment);
+    return m_devices.deviceFor(m_portName).path;
 }
 
 Result<> SerialLine::open()
 {
-    const QString device = devicePath();
+    const PortDevice chosen = m_devices.deviceFor(m_portName);
+    const QString& device = chosen.path;
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const SerialOpenProblem problem = m_port.error() == QSerialPort::DeviceNotFoundError
@@ -56,7 +57,7 @@ Result<> SerialLine::open()
             : m_port.error() == QSerialPort::PermissionError ? diagnoseSerialOpenFailure(device)
                                                              : SerialOpenProblem::Other;
         const QString failure = describeOpenFailure(
-            problem, m_portName, device, m_port.errorString(), serialDeviceGroup(device));
+            problem, m_portName, chosen, m_port.errorString(), serialDeviceGroup(device));
         m_spy.log(LogSwitch::Warnings, failure);
         return Failure { failure };
     }
@@ -65,7 +66,7 @@ Result<> SerialLine::open()
     if (!lockSerialDevice(m_port.handle())) {
         m_port.close();
         const QString failure
-            = describeOpenFailure(SerialOpenProblem::Busy, m_portName, device, QString());
+            = describeOpenFailure(SerialOpenProblem::Busy, m_portName, chosen, QString());
         m_spy.log(LogSwitch::Warnings, failure);
         return Failure { failure };
     }

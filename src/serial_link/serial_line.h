@@ -5,11 +5,11 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QProcessEnvironment>
 #include <QSerialPort>
 #include <QString>
 
 class CommSpy;
+class PortDevices;
 
 /// The serial line: the port, the name it is known by ("COM1"), the settings string it runs
 /// at, and what the far end says while no transfer reads the line. Every step is recorded in
@@ -19,7 +19,7 @@ class SerialLine : public QObject
     Q_OBJECT
 
 public:
-    SerialLine(CommSpy& spy, QProcessEnvironment environment, QObject* parent = nullptr);
+    SerialLine(CommSpy& spy, const PortDevices& devices, QObject* parent = nullptr);
 
     bool isOpen() const { return m_port.isOpen(); }
     /// Opens the device the port name stands for at the current settings.
@@ -59,7 +59,7 @@ private:
     void portError(QSerialPort::SerialPortError error);
 
     CommSpy& m_spy;
-    QProcessEnvironment m_environment;
+    const PortDevices& m_devices;
     QSerialPort m_port;
     QString m_settings = QStringLiteral("9600,n,8,1");
     QString m_portName = QStringLiteral("COM1");

@@ -10,16 +10,22 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
+// The Device row makes the port frame this much taller; what lies below it moves down.
+constexpr int kDeviceRows = 615;
 constexpr int kClientWidth = 3240;
-constexpr int kClientHeight = 2610;
+constexpr int kClientHeight = 2610 + kDeviceRows;
+// Often enough to follow an adapter plugged in, seldom enough to cost nothing.
+constexpr int kDevicePollMs = 1000;
 
 const QString kCom1 = QStringLiteral("COM1");
 const QString kCom2 = QStringLiteral("COM2");
@@ -72,6 +78,9 @@ frmRS232Settings::frmRS232Settings(SaxComm& comm, MessageBoxes& boxes, QWidget* 
     connect(chkCommSpy, &QCheckBox::stateChanged, this, &frmRS232Settings::chkCommSpyClick);
     connect(cmdApply, &QPushButton::clicked, this, &frmRS232Settings::cmdApplyClick);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A device picked from the list is its path; the description stays in the list.
+    connect(cboDevice, &QComboBox::activated, this,
+        [this](int index) { cboDevice->setEditText(cboDevice->itemData(index).toString()); });
 
     // The CommSpy group lies below the design size; the window can be enlarged to reach it.
     resize(twipsToPixels(kClientWidth, logicalDpiX()), twipsToPixels(kClientHeight, logicalDpiY()));
@@ -79,13 +88,18 @@ frmRS232Settings::frmRS232Settings(SaxComm& comm, MessageBoxes& boxes, QWidget* 
     Load();
     fitCaptions();
     showLogPath();
+    connect(comPortList, &QListWidget::itemSelectionChanged, this, &frmRS232Settings::showDevice);
+    tmrDevices = new QTimer(this);
+    tmrDevices->setObjectName(QStringLiteral("tmrDevices"));
+    connect(tmrDevices, &QTimer::timeout, this, &frmRS232Settings::refreshDeviceList);
+    tmrDevices->start(kDevicePollMs);
 }
 
 void frmRS232Settings::fitCaptions()
 {
     QList<QWidget*> captioned;
     for (QLabel* label : findChildren<QLabel*>()) {
-        if (label != lblCommSpyLog)
+        if (label != lblCommSpyLog && label != lblDeviceOrigin)
             captioned.append(label);
     }
     for (QAbstractButton* button : findChildren<QAbstractButton*>())
@@ -104,7 +118,8 @@ void frmRS232Settings::showLogPath()
 
 void frmRS232Settings::buildControls()
 {
-    Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral("Comm port settings"), 120, 1935);
+    Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral("Comm port settings"), 120,
+        1935 + kDeviceRows);
     lblPortOpen = placeWithText<QLabel>(Frame1, QStringLiteral("lblPortOpen"),
         QStringLiteral("Port is closed"), 240, 360, 1575, 255);
     auto* selectPort = placeWithText<QLabel>(
@@ -118,18 +133,32 @@ void frmRS232Settings::buildControls()
     txtSettings = placeWithText<QLineEdit>(
         Frame1, QStringLiteral("txtSettings"), QStringLiteral("9600,N,8,1"), 1560, 1440, 1215, 285);
     portSettings->setBuddy(txtSettings);
+    // Wider than the boxes above: a device path is longer than a settings string.
+    auto* deviceLabel = placeWithText<QLabel>(
+        Frame1, QStringLiteral("lblDevice"), QStringLiteral("Device"), 240, 1860, 615, 255);
+    cboDevice = placeWidget<QComboBox>(Frame1, QStringLiteral("cboDevice"), 960, 1830, 1815, 315);
+    cboDevice->setEditable(true);
+    cboDevice->setInsertPolicy(QComboBox::NoInsert);
+    deviceLabel->setBuddy(cboDevice);
+    // A screen reader on Linux announces a drop-down by its text and its label by relation: the
+    // field typed into carries the label's name.
+    cboDevice->lineEdit()->setAccessibleName(deviceLabel->text());
+    lblDeviceOrigin
+        = placeWidget<QLabel>(Frame1, QStringLiteral("lblDeviceOrigin"), 960, 2175, 1815, 255);
+    lblDeviceOrigin->setEnabled(false);
 
-    cmdCancel = placeWithText<QPushButton>(
-        this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 240, 2160, 1215, 375);
-    cmdApply = placeWithText<QPushButton>(
-        this, QStringLiteral("cmdApply"), QStringLiteral("Apply"), 1800, 2160, 1215, 375);
+    cmdCancel = placeWithText<QPushButton>(this, QStringLiteral("cmdCancel"),
+        QStringLiteral("Cancel"), 240, 2160 + kDeviceRows, 1215, 375);
+    cmdApply = placeWithText<QPushButton>(this, QStringLiteral("cmdApply"), QStringLiteral("Apply"),
+        1800, 2160 + kDeviceRows, 1215, 375);
     // Neither button is the default: Enter in the text box does not apply. Enter on a focused
     // button presses that one (pressFocusedButtonsOnEnter).
     cmdCancel->setAutoDefault(false);
     cmdApply->setAutoDefault(false);
 
     // Taller than the 2175 twips drawn for it, to hold the log file's path below the boxes.
-    Frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral("CommSpy settings"), 2640, 2415);
+    Frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral("CommSpy settings"),
+        2640 + kDeviceRows, 2415);
     chkCommSpy = placeWithText<QCheckBox>(Frame2, QStringLiteral("chkCommSpy"),
         QStringLiteral("CommSpy enable"), 120, 360, 1935, 255);
     for (std::size_t i = 0; i < kLogBoxes.size(); ++i) {
@@ -144,7 +173,7 @@ void frmRS232Settings::buildControls()
 
 void frmRS232Settings::setKeyboardOrder()
 {
-    QList<QWidget*> order { cmdApply, cmdCancel, txtSettings, comPortList, chkCommSpy };
+    QList<QWidget*> order { cmdApply, cmdCancel, txtSettings, comPortList, cboDevice, chkCommSpy };
     order.append(QList<QWidget*>(m_logBoxes.begin(), m_logBoxes.end()));
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -176,6 +205,8 @@ void frmRS232Settings::Load()
         comPortList->item(0)->setSelected(true);
     if (m_comm.commPort() == kCom2)
         comPortList->item(1)->setSelected(true);
+    refreshDeviceList();
+    showDevice();
 
     txtSettings->setText(m_comm.settings());
 }
@@ -202,7 +233,7 @@ void frmRS232Settings::cmdApplyClick()
             unsetCursor();
             return applied;
         },
-        [&] { writeCommSpySwitches(); }, [&] { accept(); });
+        [&] { return m_comm.keepDevice(); }, [&] { writeCommSpySwitches(); }, [&] { accept(); });
 }
 
 Result<> frmRS232Settings::applyPortChoice(const QString& settings)
@@ -211,13 +242,16 @@ Result<> frmRS232Settings::applyPortChoice(const QString& settings)
     if (Result<> result = m_comm.setSettings(settings); !result.ok())
         return result;
     if (open) {
-        // The open port has taken the new settings; it is reopened only to change the port.
+        // The open port has taken the new settings; it is reopened only to change the port or
+        // its device.
         if (entrySelected(0) && m_comm.commPort() == kCom2) {
             if (Result<> result = reopenAs(kCom1); !result.ok())
                 return result;
         }
         if (entrySelected(1) && m_comm.commPort() == kCom1)
             return reopenAs(kCom2);
+        if (deviceEdited(m_comm.commPort()))
+            return reopenAs(m_comm.commPort());
         return {};
     }
     if (entrySelected(0)) {
@@ -228,6 +262,8 @@ Result<> frmRS232Settings::applyPortChoice(const QString& settings)
         if (Result<> result = m_comm.setCommPort(kCom2); !result.ok())
             return result;
     }
+    if (Result<> result = chooseEditedDevice(); !result.ok())
+        return result;
     return m_comm.setPortOpen(true);
 }
 
@@ -237,7 +273,16 @@ Result<> frmRS232Settings::reopenAs(const QString& portName)
         return result;
     if (Result<> result = m_comm.setCommPort(portName); !result.ok())
         return result;
+    if (Result<> result = chooseEditedDevice(); !result.ok())
+        return result;
     return m_comm.setPortOpen(true);
+}
+
+Result<> frmRS232Settings::chooseEditedDevice()
+{
+    if (!deviceEdited(m_comm.commPort()))
+        return {};
+    return m_comm.chooseDevice(m_comm.commPort(), deviceText());
 }
 
 void frmRS232Settings::writeCommSpySwitches()
@@ -257,6 +302,61 @@ void frmRS232Settings::writeCommSpySwitches()
 bool frmRS232Settings::entrySelected(int row) const
 {
     return comPortList->item(row)->isSelected();
+}
+
+void frmRS232Settings::showDevice()
+{
+    // The port Apply opens: the entry selected, else the one the serial control has.
+    m_devicePort = entrySelected(0) ? kCom1 : entrySelected(1) ? kCom2 : m_comm.commPort();
+    const PortDevice device = m_comm.deviceFor(m_devicePort);
+    cboDevice->setEditText(device.path);
+    const bool fixed
+        = device.origin == DeviceOrigin::Environment || device.origin == DeviceOrigin::Named;
+    cboDevice->setEnabled(!fixed);
+    lblDeviceOrigin->setText(device.origin == DeviceOrigin::Environment
+            ? QStringLiteral("set by ZELVIC_%1").arg(m_devicePort)
+            : device.origin == DeviceOrigin::Named ? QStringLiteral("the port name is a device")
+                                                   : QString());
+}
+
+void frmRS232Settings::refreshDeviceList()
+{
+    const QList<SerialPortEntry> ports = m_comm.detectedPorts();
+    if (ports == m_listedPorts)
+        return;
+    m_listedPorts = ports;
+    // Rebuilding the list replaces the text being edited: what the user typed is put back.
+    QLineEdit* edit = cboDevice->lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    const int selectionStart = edit->selectionStart();
+    const int selectionLength = edit->selectionLength();
+    cboDevice->clear();
+    for (const SerialPortEntry& port : ports) {
+        cboDevice->addItem(port.description.isEmpty()
+                ? port.path
+                : QStringLiteral("%1 - %2").arg(port.path, port.description),
+            port.path);
+    }
+    cboDevice->setCurrentIndex(-1);
+    edit->setText(text);
+    if (selectionLength > 0)
+        edit->setSelection(selectionStart, selectionLength);
+    else
+        edit->setCursorPosition(cursor);
+}
+
+QString frmRS232Settings::deviceText() const
+{
+    const QString text = cboDevice->currentText().trimmed();
+    const int listed = cboDevice->findText(text);
+    return listed >= 0 ? cboDevice->itemData(listed).toString() : text;
+}
+
+bool frmRS232Settings::deviceEdited(const QString& portName) const
+{
+    return cboDevice->isEnabled() && portName == m_devicePort && !deviceText().isEmpty()
+        && deviceText() != m_comm.deviceFor(portName).path;
 }
 
 void attachRS232Settings(frmMain& window, SaxComm& comm, MessageBoxes& boxes)

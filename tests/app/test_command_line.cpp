@@ -88,7 +88,8 @@ void TestCommandLine::start(
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         environment.remove(name);
-    // Never the machine's own ports.
+    // Never the machine's own ports, nor the user's choice of device.
+    environment.insert("XDG_CONFIG_HOME", m_dir.path());
     environment.insert("ZELVIC_COM1", m_dir.filePath("no-device"));
     environment.insert("ZELVIC_COM2", m_dir.filePath("no-device"));
     environment.insert(extra);
@@ -144,8 +145,8 @@ void TestCommandLine::endsBeforeTransfer_data()
         << "Illegal SETTINGS string \"9600,n,8,3\"";
     QTest::newRow("missing device, COM2 as the environment maps it")
         << QStringList { "--upload", "~/prepared.ini", "--port", "COM2" } << 2 << ""
-        << "Cannot open serial port COM2 (~/no-device): there is no such device. Connect the "
-           "cable or adapter, or set ZELVIC_COM2 to the device's path.";
+        << "Cannot open serial port COM2 (~/no-device, set by ZELVIC_COM2): there is no such "
+           "device. Connect the cable or adapter, or set ZELVIC_COM2 to another device.";
     QTest::newRow("missing device path")
         << QStringList { "--upload", "~/prepared.ini", "--port", "~/tty9" } << 2 << ""
         << "Cannot open serial port ~/tty9: there is no such device.";
@@ -231,7 +232,7 @@ void TestCommandLine::silentLine()
     QTextStream outStream(&out);
     QTextStream errStream(&err);
     CommandLineUpload upload({ m_dir.filePath("prepared.ini"), "COM1", "9600,n,8,1", protocol },
-        environment, outStream, errStream, false, { 2, 200, 500 });
+        { environment }, outStream, errStream, false, { 2, 200, 500 });
     QSignalSpy ended(&upload, &CommandLineUpload::ended);
     QVERIFY(upload.start());
     QVERIFY(ended.wait(20000));

@@ -4,10 +4,12 @@
 
 #include "app/terminal.h"
 #include "device_sim/status_page.h"
+#include "fakes/fake_device_choices.h"
 #include "fakes/fake_file_dialogs.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_launcher.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_serial_port_list.h"
 #include "fakes/fake_system_directory.h"
 #include "platform/working_directory_posix.h"
 #include "windows/browser_module_posix.h"
@@ -97,10 +99,12 @@ void TestEndToEnd::upload()
     FakeProcessLauncher launcher;
     FakeRegistry registry;
     PosixBrowserModule browsers { boxes, ZELVIC_BROWSER_MODULE };
+    FakeSerialPortList serialPorts;
+    FakeDeviceChoices deviceChoices;
     QProcessEnvironment environment;
     environment.insert("ZELVIC_COM1", com1);
     Terminal terminal(TerminalPlatform { boxes, dialogs, workingDirectory, systemDirectory,
-                          launcher, registry, browsers },
+                          launcher, registry, browsers, serialPorts, deviceChoices },
         environment);
     terminal.start();
     QVERIFY(QTest::qWaitForWindowActive(&terminal.mainWindow()));

@@ -37,17 +37,49 @@ private slots:
 void TestSaxComm::devicePaths_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("device");
-
-    QTest::newRow("COM10") << QString("COM10") << kSerialDevicePrefix.toString() + "9";
-    QTest::newRow("COM1") << QString("COM1") << QString("/dev/ttyUSB0"); // named in the environment
-    QTest::newRow("com1") << QString("com1") << QString("com1"); // a device name of its own
+    QTest::addColumn<QString>("variable"); // ZELVIC_COM1
+    QTest::addColumn<QString>("chosen"); // in this run
+    QTest::addColumn<QString>("kept"); // from an earlier run; "+" in front: it exists
+    QTest::addColumn<QStringList>("detected");
+    QTest::addColumn<QString>("device"); // and where it comes from
+    const QStringList twoAdapters { "/dev/ttyS0", "/dev/ttyUSB10", "/dev/ttyS1", "/dev/ttyUSB2" };
+    const auto add = [](const char* tag, const char* name, const char* variable, const char* chosen,
+                         const char* kept, QStringList detected, const char* device) {
+        QTest::newRow(tag) << QString(name) << QString(variable) << QString(chosen) << QString(kept)
+                           << detected << QString(device);
+    };
+    add("COM10: the machine's port", "COM10", "", "", "", twoAdapters, "/dev/ttyS9 Machine");
+    add("a device name of its own", "com1", "/dev/pts/7", "", "", {}, "com1 Named");
+    add("the variable first", "COM1", "/dev/pts/7", "/dev/ttyUSB2", "+/dev/ttyUSB2", twoAdapters,
+        "/dev/pts/7 Environment");
+    add("chosen, even when missing", "COM1", "", "/dev/ttyUSB9", "+/dev/ttyUSB2", twoAdapters,
+        "/dev/ttyUSB9 Choice");
+    add("kept and present", "COM2", "", "", "+/dev/pts/3", twoAdapters, "/dev/pts/3 Choice");
+    add("kept but gone: the first adapter", "COM1", "", "", "/dev/ttyUSB7", twoAdapters,
+        "/dev/ttyUSB2 Adapter");
+    add("the second adapter, in name order", "COM2", "", "", "", twoAdapters,
+        "/dev/ttyUSB10 Adapter");
+    add("modem adapters count, before ttyUSB", "COM1", "", "", "",
+        { "/dev/ttyUSB0", "/dev/ttyACM1" }, "/dev/ttyACM1 Adapter");
+    add("one adapter: COM2 the machine's", "COM2", "", "", "", { "/dev/ttyUSB0" },
+        "/dev/ttyS1 Machine");
+    add("no adapter", "COM1", "", "", "", { "/dev/ttyS0", "/dev/ttyAMA0" }, "/dev/ttyS0 Machine");
 }
 
 void TestSaxComm::devicePaths()
 {
     QFETCH(QString, name);
-    QTEST(devicePathForPortName(name, com1At("/dev/ttyUSB0")), "device");
+    QFETCH(QString, variable);
+    QFETCH(QString, chosen);
+    QFETCH(QString, kept);
+    QFETCH(QStringList, detected);
+    const bool keptExists = kept.startsWith('+');
+    const PortDevice device
+        = deviceForPortName(name, variable.isEmpty() ? QProcessEnvironment() : com1At(variable),
+            { chosen, kept.remove('+'), detected },
+            [&](const QString& path) { return keptExists && path == kept; });
+    const char* origins[] = { "Environment", "Choice", "Adapter", "Machine", "Named" };
+    QTEST(device.path + ' ' + origins[int(device.origin)], "device");
 }
 
 void TestSaxComm::lineSettings_data()

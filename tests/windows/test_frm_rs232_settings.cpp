@@ -1,9 +1,13 @@
+#include "fakes/fake_device_choices.h"
 #include "fakes/fake_message_boxes.h"
+#include "fakes/fake_serial_port_list.h"
 #include "serial_link/sax_comm.h"
 #include "testkit/pty_pair.h"
 #include "windows/frm_rs232_settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,6 +21,11 @@ class TestFrmRS232Settings : public QObject
 private slots:
     void loadAndApply_data();
     void loadAndApply();
+    void deviceShown_data();
+    void deviceShown();
+    void deviceListFollowsPlugging();
+    void deviceApplied_data();
+    void deviceApplied();
 
 private:
     PtyPair m_ptys[2]; // COM1 and COM2
@@ -106,6 +115,122 @@ void TestFrmRS232Settings::loadAndApply()
     const bool written = message.isEmpty();
     QCOMPARE(comm.commSpy(), spyOn != written);
     QCOMPARE(comm.logSwitch(LogSwitch::Input), !(written && spyOn));
+}
+
+namespace {
+
+const SerialPortEntry kAdapters[]
+    = { { "/dev/ttyUSB0", "FT232R USB UART (FTDI, A50285BI)" }, { "/dev/ttyUSB1", "" } };
+
+} // namespace
+
+void TestFrmRS232Settings::deviceShown_data()
+{
+    QTest::addColumn<int>("adapters");
+    QTest::addColumn<bool>("variable"); // ZELVIC_COM1=/dev/pts/9
+    QTest::addColumn<int>("select");
+    QTest::addColumn<QString>("shown"); // the device, greyed or not, and why
+    QTest::newRow("no adapter") << 0 << false << 0 << "/dev/ttyS0 editable ";
+    QTest::newRow("one adapter: COM1") << 1 << false << 0 << "/dev/ttyUSB0 editable ";
+    QTest::newRow("one adapter: COM2 selected") << 1 << false << 1 << "/dev/ttyS1 editable ";
+    QTest::newRow("two adapters: COM2 selected") << 2 << false << 1 << "/dev/ttyUSB1 editable ";
+    QTest::newRow("the variable") << 1 << true << 0 << "/dev/pts/9 greyed set by ZELVIC_COM1";
+}
+
+void TestFrmRS232Settings::deviceShown()
+{
+    QFETCH(int, adapters);
+    QFETCH(bool, variable);
+    QFETCH(int, select);
+    FakeSerialPortList ports;
+    ports.entries = { kAdapters, kAdapters + adapters };
+    FakeDeviceChoices choices;
+    QProcessEnvironment environment;
+    if (variable)
+        environment.insert("ZELVIC_COM1", "/dev/pts/9");
+    SaxComm comm({ environment, &ports, &choices });
+    FakeMessageBoxes boxes;
+    frmRS232Settings dialog(comm, boxes);
+    dialog.findChild<QListWidget*>("comPortList")->setCurrentRow(select);
+    auto* device = dialog.findChild<QComboBox*>("cboDevice");
+    QTEST(QString("%1 %2 %3")
+              .arg(device->currentText(), device->isEnabled() ? "editable" : "greyed",
+                  dialog.findChild<QLabel*>("lblDeviceOrigin")->text()),
+        "shown");
+    QCOMPARE(device->count(), adapters);
+    if (adapters > 0)
+        QCOMPARE(device->itemText(0), "/dev/ttyUSB0 - FT232R USB UART (FTDI, A50285BI)");
+}
+
+void TestFrmRS232Settings::deviceListFollowsPlugging()
+{
+    FakeSerialPortList ports;
+    ports.entries = { kAdapters[0] };
+    FakeDeviceChoices choices;
+    SaxComm comm({ {}, &ports, &choices });
+    FakeMessageBoxes boxes;
+    frmRS232Settings dialog(comm, boxes);
+    dialog.show();
+    auto* device = dialog.findChild<QComboBox*>("cboDevice");
+    device->lineEdit()->selectAll();
+    QTest::keyClicks(device, "/dev/tty");
+    ports.entries.clear();
+    QTRY_COMPARE(device->count(), 0);
+    QCOMPARE(device->currentText(), "/dev/tty");
+    ports.entries = { kAdapters[0], kAdapters[1] };
+    QTRY_COMPARE(device->count(), 2);
+    QCOMPARE(device->currentText(), "/dev/tty");
+    // Picked from the list, a port is its path.
+    QTest::keyClick(device, Qt::Key_Down);
+    QCOMPARE(device->currentText(), "/dev/ttyUSB0");
+}
+
+void TestFrmRS232Settings::deviceApplied_data()
+{
+    // COM1 on A; B typed as its device.
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("typed"); // "B" or a path
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("end"); // the port, its device, the device kept for COM1
+    QTest::newRow("open: reopened on B") << true << "B"
+                                         << ""
+                                         << "open B B";
+    QTest::newRow("closed: opened on B") << false << "B"
+                                         << ""
+                                         << "open B B";
+    QTest::newRow("closed, missing device")
+        << false << "/nowhere/ttyUSB7"
+        << "Cannot open serial port COM1 (/nowhere/ttyUSB7): there is no such device. Connect the "
+           "cable or adapter, or choose another device under Settings, RS232 Port Setup."
+        << "closed /nowhere/ttyUSB7 -";
+}
+
+void TestFrmRS232Settings::deviceApplied()
+{
+    QFETCH(bool, open);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    const QString ends[] = { m_ptys[0].endA(), m_ptys[1].endA() };
+    FakeSerialPortList ports;
+    FakeDeviceChoices choices;
+    SaxComm comm({ {}, &ports, &choices });
+    QVERIFY(comm.chooseDevice("COM1", ends[0]).ok() && comm.setPortOpen(open).ok());
+    FakeMessageBoxes boxes;
+    frmRS232Settings dialog(comm, boxes);
+    dialog.show();
+    auto* device = dialog.findChild<QComboBox*>("cboDevice");
+    device->lineEdit()->selectAll();
+    QTest::keyClicks(device, typed == "B" ? ends[1] : typed);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdApply"), Qt::LeftButton);
+
+    QCOMPARE(boxes.shown.join('|'), message);
+    QCOMPARE(dialog.isVisible(), !message.isEmpty());
+    const auto name
+        = [&](QString path) { return path.replace(ends[0], "A").replace(ends[1], "B"); };
+    QTEST(QString("%1 %2 %3")
+              .arg(comm.portOpen() ? "open" : "closed", name(comm.devicePath()),
+                  name(choices.kept.value("COM1", "-"))),
+        "end");
 }
 
 QTEST_MAIN(TestFrmRS232Settings)
