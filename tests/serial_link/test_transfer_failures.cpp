@@ -112,8 +112,6 @@ private slots:
     void zmodemRecoversTheFirstDataLost();
     void blocksFollowLateAnswers_data();
     void blocksFollowLateAnswers();
-    void staleInputBeforeTheStart_data();
-    void staleInputBeforeTheStart();
 };
 
 void TestTransferFailures::endsAsFailed_data()
@@ -121,6 +119,7 @@ void TestTransferFailures::endsAsFailed_data()
     QTest::addColumn<int>("protocol");
     QTest::addColumn<int>("at");
     QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("earlier"); // what the receiver said before the start
     QTest::addColumn<QString>("reason");
 
     // From at on the receiver answers answer (or nothing) instead of going on: for ZMODEM, at
@@ -129,18 +128,29 @@ void TestTransferFailures::endsAsFailed_data()
     const int x = int(TransferProtocol::Xmodem);
     const int z = int(TransferProtocol::Zmodem);
     const auto hex = [](quint8 type) { return hexHeader(Header::withPosition(type, 0)); };
-    QTest::newRow("no receiver at all") << z << int(ZRQINIT) << QByteArray() << "no answer";
-    QTest::newRow("file skipped") << z << int(ZFILE) << hex(ZSKIP) << "receiver skipped the file";
-    QTest::newRow("same offset asked again") << z << int(ZDATA) << hex(ZRPOS) << "too many errors";
-    QTest::newRow("CAN in the data")
-        << z << int(ZDATA) << QByteArray(8, '\x18') << "receiver cancelled";
-    QTest::newRow("no answer to the end of file") << z << int(ZEOF) << QByteArray() << "no answer";
-    QTest::newRow("XMODEM, CAN CAN") << x << 3 << QByteArray("\x18\x18") << "receiver cancelled";
-    QTest::newRow("XMODEM, EOT refused") << x << 41 << QByteArray("\x15") << "too many errors";
-    QTest::newRow("YMODEM, block 0 taken, data never called for")
-        << int(TransferProtocol::Ymodem) << 1000 << QByteArray() << "no answer";
+    const auto row = [](const char* tag, int protocol, int at, const QByteArray& answer,
+                         const QString& reason) {
+        QTest::newRow(tag) << protocol << at << answer << QByteArray() << reason;
+    };
+    row("no receiver at all", z, ZRQINIT, {}, "no answer");
+    row("file skipped", z, ZFILE, hex(ZSKIP), "receiver skipped the file");
+    row("same offset asked again", z, ZDATA, hex(ZRPOS), "too many errors");
+    row("CAN in the data", z, ZDATA, QByteArray(8, '\x18'), "receiver cancelled");
+    row("no answer to the end of file", z, ZEOF, {}, "no answer");
+    row("XMODEM, CAN CAN", x, 3, "\x18\x18", "receiver cancelled");
+    row("XMODEM, EOT refused", x, 41, "\x15", "too many errors");
+    row("YMODEM, block 0 taken, data never called for", int(TransferProtocol::Ymodem), 1000, {},
+        "no answer");
     // The receiver behaves, but the line refuses data after 2000 bytes: nothing more is sent.
-    QTest::newRow("line refuses the data") << z << -1 << QByteArray() << "port lost";
+    row("line refuses the data", z, -1, {}, "port lost");
+    // The receiver behaves (at -2), but one switched on long before said something ahead of the
+    // start: it gave up, or ended a session, with or without a call after. The file: kSample.
+    QTest::newRow("ZMODEM, a cancel before") << z << -2 << QByteArray() << kCancel << "done";
+    QTest::newRow("ZMODEM, ended session headers, a cancel, a call before")
+        << z << -2 << QByteArray() << hex(ZABORT) + hex(ZCAN) + hex(ZSKIP) + kCancel + hex(ZRINIT)
+        << "done";
+    QTest::newRow("XMODEM, a call, then a cancel before")
+        << x << 1000 << QByteArray() << "CC" + kCancel << "done";
 }
 
 void TestTransferFailures::endsAsFailed()
@@ -148,6 +158,7 @@ void TestTransferFailures::endsAsFailed()
     QFETCH(int, protocol);
     QFETCH(int, at);
     QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, earlier);
     QFETCH(QString, reason);
     ScriptedReceiver device;
     FakeZmodemReceiver receiver(device);
@@ -155,14 +166,19 @@ void TestTransferFailures::endsAsFailed()
     receiver.instead = answer;
     int chunks = 0;
     if (protocol != int(TransferProtocol::Zmodem)) {
-        device.script = [&](const QByteArray&) { device.reply(++chunks < at ? "\x06" : answer); };
+        device.script = [&](const QByteArray& chunk) {
+            receiver.file += chunk.mid(3, 128);
+            device.reply(++chunks < at ? "\x06" : answer);
+        };
         device.reply("C");
     }
-    device.failAfter = at < 0 ? 2000 : -1;
-    const Outcome outcome = run(TransferProtocol(protocol), device, kSample.repeated(500));
+    device.failAfter = at == -1 ? 2000 : -1;
+    const QByteArray content = earlier.isEmpty() ? kSample.repeated(500) : kSample;
+    const Outcome outcome = run(TransferProtocol(protocol), device, content, earlier);
     QCOMPARE(outcome.result, reason);
-    QCOMPARE(device.written.endsWith(kCancel), at >= 0);
+    QCOMPARE(device.written.endsWith(kCancel), at >= 0 && reason != "done");
     QVERIFY(receiver.longestSegment <= 2048);
+    QVERIFY(reason != "done" || receiver.file.startsWith(content));
 }
 
 void TestTransferFailures::zmodemRecoversTheFirstDataLost()
@@ -231,40 +247,6 @@ void TestTransferFailures::blocksFollowLateAnswers()
     const Outcome outcome = run(TransferProtocol(protocol), device, content);
     QCOMPARE(outcome.result, QString("done"));
     QCOMPARE(file, content + QByteArray(56, '\x1a'));
-}
-
-void TestTransferFailures::staleInputBeforeTheStart_data()
-{
-    QTest::addColumn<int>("protocol");
-    QTest::addColumn<QByteArray>("earlier");
-
-    // What a receiver switched on long before said ahead of the start: a receiver that gave up
-    // and one that ended a session, with or without a call after.
-    const int z = int(TransferProtocol::Zmodem);
-    const auto hex = [](quint8 type) { return hexHeader(Header::withPosition(type, 0)); };
-    QTest::newRow("ZMODEM, a cancel") << z << kCancel;
-    QTest::newRow("ZMODEM, ended session headers, a cancel, a call")
-        << z << hex(ZABORT) + hex(ZCAN) + hex(ZSKIP) + kCancel + hex(ZRINIT);
-    QTest::newRow("XMODEM, a call, then a cancel")
-        << int(TransferProtocol::Xmodem) << "CC" + kCancel;
-}
-
-void TestTransferFailures::staleInputBeforeTheStart()
-{
-    QFETCH(int, protocol);
-    QFETCH(QByteArray, earlier);
-    ScriptedReceiver device;
-    FakeZmodemReceiver receiver(device);
-    if (protocol == int(TransferProtocol::Xmodem)) {
-        device.script = [&](const QByteArray& chunk) {
-            receiver.file += chunk.mid(3, 128);
-            device.reply("\x06");
-        };
-        device.reply("C");
-    }
-    const Outcome outcome = run(TransferProtocol(protocol), device, kSample, earlier);
-    QCOMPARE(outcome.result, QString("done"));
-    QVERIFY(receiver.file.startsWith(kSample));
 }
 
 QTEST_GUILESS_MAIN(TestTransferFailures)
