@@ -1,4 +1,5 @@
 #include "fakes/fake_message_boxes.h"
+#include "serial_link/comm_spy_log.h"
 #include "serial_link/port_names.h"
 #include "serial_link/sax_comm.h"
 #include "testkit/lrzsz_receiver.h"
@@ -7,7 +8,9 @@
 #include "windows/frm_sax_comm.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,7 +18,7 @@
 #include <QTimer>
 
 // The serial control: its port names and settings, its transfer command, its status window and
-// its CommSpy log.
+// its CommSpy log, whose lines and size limit are also checked on their own.
 
 namespace {
 
@@ -52,6 +55,17 @@ struct Peer
 
 } // namespace
 
+namespace {
+
+QStringList linesOf(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
 class TestSaxComm : public QObject
 {
     Q_OBJECT
@@ -64,6 +78,8 @@ private slots:
     void runningTransfer();
     void refusedAtOnce_data();
     void refusedAtOnce();
+    void recordsOneLinePerSixteenBytes();
+    void neverGrowsPastItsLimit();
 
 private:
     QTemporaryDir m_files; // the file sent and the CommSpy log
@@ -225,6 +241,51 @@ void TestSaxComm::refusedAtOnce()
         qPrintable(started.ok() ? "none" : started.error()));
     // Nothing goes on the line, now or in the events it queued.
     QCOMPARE(peer.receivedSoFar(comm.port()), QByteArray());
+}
+
+void TestSaxComm::recordsOneLinePerSixteenBytes()
+{
+    QTemporaryDir dir;
+    CommSpyLog log(dir.filePath("commspy.log"));
+    log.record(LogSwitch::Events, "Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1");
+    log.recordBytes(LogSwitch::Output, QByteArray("rz\r**\030B010000002\0\177\200\377 ~", 22));
+    log.recordBytes(LogSwitch::Input, QByteArray("\x06"));
+    log.record(LogSwitch::Properties, "settings = 9600,n,8,1");
+    log.record(LogSwitch::Warnings, "Transfer Failed: no answer");
+
+    // Each line begins with the time to the millisecond; the columns of a short line are kept.
+    const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+    QStringList records;
+    for (const QString& line : linesOf(dir.filePath("commspy.log"))) {
+        QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+        records << line.mid(24);
+    }
+    QCOMPARE(records,
+        (QStringList { "event    Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1",
+            "output   72 7a 0d 2a 2a 18 42 30 31 30 30 30 30 30 30 32  rz.**.B010000002",
+            "output   00 7f 80 ff 20 7e" + QString(32, ' ') + ".... ~",
+            "input    06" + QString(47, ' ') + ".", "property settings = 9600,n,8,1",
+            "warning  Transfer Failed: no answer" }));
+}
+
+void TestSaxComm::neverGrowsPastItsLimit()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("commspy.log");
+    constexpr qint64 kLimit = 2000;
+    CommSpyLog log(path, kLimit);
+    for (int i = 0; i < 200; ++i) {
+        log.record(LogSwitch::Events, QString("record %1").arg(i));
+        QVERIFY(QFileInfo(path).size() <= kLimit);
+    }
+    // A record larger than the whole limit keeps what fits.
+    log.recordBytes(LogSwitch::Output, QByteArray(500, 'x'));
+    QVERIFY(QFileInfo(path).size() <= kLimit);
+    QVERIFY(QFileInfo(path).size() > kLimit / 2);
+
+    // The records before went to the previous file, which replaces any older one.
+    QVERIFY(linesOf(path + ".1").join('\n').endsWith("record 199"));
+    QVERIFY(!QFile::exists(path + ".2"));
 }
 
 QTEST_MAIN(TestSaxComm)
