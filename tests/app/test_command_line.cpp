@@ -135,6 +135,8 @@ void TestCommandLine::endsBeforeTransfer_data()
         { "--upload", "~/prepared.ini", "--port", "COM2" },
         "Cannot open serial port COM2 (~/no-device): there is no such device. Connect the cable "
         "or adapter, or set ZELVIC_COM2 to the device's path.");
+    row("missing device path", { "--upload", "~/prepared.ini", "--port", "~/tty9" },
+        "Cannot open serial port ~/tty9: there is no such device. Connect the cable or adapter.\n");
 }
 
 void TestCommandLine::endsBeforeTransfer()
