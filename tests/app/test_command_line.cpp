@@ -46,7 +46,6 @@ private slots:
     void endsBeforeTransfer();
     void uploads_data();
     void uploads();
-    void silentLine_data();
     void silentLine();
     void signalCancels_data();
     void signalCancels();
@@ -109,62 +108,46 @@ Run TestCommandLine::run(const QStringList& args, const QProcessEnvironment& ext
 void TestCommandLine::endsBeforeTransfer_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out"); // the whole standard output
-    QTest::addColumn<QString>("err"); // a part of standard error
+    QTest::addColumn<QString>("out"); // a part of standard output; empty: none at all
+    QTest::addColumn<QString>("err"); // a part of standard error; empty: a success
+    const auto row = [](const char* tag, const QStringList& args, const QString& err) {
+        QTest::newRow(tag) << args << QString() << err;
+    };
     const QString version = QString::fromUtf16(frmAbout::kVersion);
-    QTest::newRow("version") << QStringList { "--version" } << 0 << "zelvic " + version + "\n"
+    QTest::newRow("version") << QStringList { "--version" } << "zelvic " + version + "\n"
                              << "";
-    QTest::newRow("help") << QStringList { "--help" } << 0 << ""
+    QTest::newRow("help") << QStringList { "--help" } << "Exit status: 0"
                           << "";
-    QTest::newRow("no file") << QStringList { "--upload" } << 2 << ""
-                             << "Missing value after '--upload'";
-    QTest::newRow("unknown option")
-        << QStringList { "--upload", "~/prepared.ini", "--baud" } << 2 << ""
-        << "Unknown option 'baud'";
-    QTest::newRow("stray argument")
-        << QStringList { "--upload", "~/prepared.ini", "COM2" } << 2 << ""
-        << "Unexpected argument \"COM2\"";
-    QTest::newRow("protocol not a number")
-        << QStringList { "--upload", "~/prepared.ini", "--protocol", "z" } << 2 << ""
-        << "Protocol \"z\" is not a number";
-    QTest::newRow("protocol unknown")
-        << QStringList { "--upload", "~/prepared.ini", "--protocol", "4" } << 2 << ""
-        << "Protocol 4 is unknown";
-    QTest::newRow("missing file") << QStringList { "--upload", "~/missing.ini" } << 2 << ""
-                                  << "\"~/missing.ini\", does not exist. Give the path";
-    QTest::newRow("a folder") << QStringList { "--upload", "~" } << 2 << ""
-                              << "is a folder";
-    QTest::newRow("random bytes")
-        << QStringList { "--upload", "~/random.bin" } << 2 << ""
-        << "\"~/random.bin\" is not a settings file: the terminal recognises no setting in it.";
-    QTest::newRow("empty file") << QStringList { "--upload", "~/empty.ini" } << 2 << ""
-                                << "is not a settings file: The settings file is empty.";
-    QTest::newRow("illegal settings string")
-        << QStringList { "--upload", "~/prepared.ini", "--settings", "9600,n,8,3" } << 2 << ""
-        << "Illegal SETTINGS string \"9600,n,8,3\"";
-    QTest::newRow("missing device, COM2 as the environment maps it")
-        << QStringList { "--upload", "~/prepared.ini", "--port", "COM2" } << 2 << ""
-        << "Cannot open serial port COM2 (~/no-device, set by ZELVIC_COM2): there is no such "
-           "device. Connect the cable or adapter, or set ZELVIC_COM2 to another device.";
-    QTest::newRow("missing device path")
-        << QStringList { "--upload", "~/prepared.ini", "--port", "~/tty9" } << 2 << ""
-        << "Cannot open serial port ~/tty9: there is no such device.";
+    row("unknown option", { "--upload", "~/prepared.ini", "--baud" }, "Unknown option 'baud'");
+    row("stray argument", { "--upload", "~/prepared.ini", "COM2" }, "Unexpected argument \"COM2\"");
+    row("protocol not a number", { "--upload", "~/prepared.ini", "--protocol", "z" },
+        "Protocol \"z\" is not a number");
+    row("protocol unknown", { "--upload", "~/prepared.ini", "--protocol", "4" },
+        "Protocol 4 is unknown");
+    row("missing file", { "--upload", "~/missing.ini" },
+        "\"~/missing.ini\", does not exist. Give the path");
+    row("random bytes", { "--upload", "~/random.bin" },
+        "\"~/random.bin\" is not a settings file: the terminal recognises no setting in it.");
+    row("empty file", { "--upload", "~/empty.ini" },
+        "is not a settings file: The settings file is empty.");
+    row("illegal settings string", { "--upload", "~/prepared.ini", "--settings", "9600,n,8,3" },
+        "Illegal SETTINGS string \"9600,n,8,3\"");
+    row("missing device, COM2 as the environment maps it",
+        { "--upload", "~/prepared.ini", "--port", "COM2" },
+        "Cannot open serial port COM2 (~/no-device, set by ZELVIC_COM2): there is no such "
+        "device. Connect the cable or adapter, or set ZELVIC_COM2 to another device.");
+    row("missing device path", { "--upload", "~/prepared.ini", "--port", "~/tty9" },
+        "Cannot open serial port ~/tty9: there is no such device. Connect the cable or adapter.\n");
 }
 
 void TestCommandLine::endsBeforeTransfer()
 {
     QFETCH(QStringList, args);
-    QFETCH(int, status);
     QFETCH(QString, out);
     QFETCH(QString, err);
     const Run ran = run(args);
-    QCOMPARE(ran.status, status);
-    if (args == QStringList { "--help" })
-        QVERIFY2(ran.out.contains("--upload <FILE>") && ran.out.contains("Exit status"),
-            qPrintable(ran.out));
-    else
-        QCOMPARE(ran.out, out);
+    QCOMPARE(ran.status, err.isEmpty() ? 0 : 2);
+    QVERIFY2(out.isEmpty() ? ran.out.isEmpty() : ran.out.contains(out), qPrintable(ran.out));
     QVERIFY2(ran.err.contains(arguments({ err }).first()), qPrintable(ran.err));
 }
 
@@ -212,17 +195,8 @@ void TestCommandLine::uploads()
     QCOMPARE(peer.received("server.ini"), settingsFile(2048));
 }
 
-void TestCommandLine::silentLine_data()
-{
-    QTest::addColumn<int>("protocol");
-    QTest::newRow("XMODEM") << 1;
-    QTest::newRow("YMODEM") << 2;
-    QTest::newRow("ZMODEM") << 3;
-}
-
 void TestCommandLine::silentLine()
 {
-    QFETCH(int, protocol);
     PtyPair line; // nothing reads or answers at the far end
     QVERIFY(line.isReady());
     QProcessEnvironment environment;
@@ -231,7 +205,7 @@ void TestCommandLine::silentLine()
     QString err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    CommandLineUpload upload({ m_dir.filePath("prepared.ini"), "COM1", "9600,n,8,1", protocol },
+    CommandLineUpload upload({ m_dir.filePath("prepared.ini"), "COM1", "9600,n,8,1", 1 },
         { environment }, outStream, errStream, false, { 2, 200, 500 });
     QSignalSpy ended(&upload, &CommandLineUpload::ended);
     QVERIFY(upload.start());

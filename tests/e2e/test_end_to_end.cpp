@@ -1,8 +1,5 @@
-// The terminal and the simulated server wired together: settings typed into the main window,
-// Write pressed, what the server received compared with what the terminal saved, and the
-// server's page opened in the browser window.
-
 #include "app/terminal.h"
+#include "device_sim/device_state.h"
 #include "device_sim/status_page.h"
 #include "fakes/fake_device_choices.h"
 #include "fakes/fake_file_dialogs.h"
@@ -22,6 +19,11 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+
+// The terminal and the simulated server wired together: settings typed into the main window,
+// Write pressed, what the server received compared with what the terminal saved, and the
+// server's page opened in the browser window; and the simulator's own reading of protocols,
+// uploads and its status page.
 
 namespace {
 
@@ -55,6 +57,9 @@ class TestEndToEnd : public QObject
 private slots:
     void upload_data();
     void upload();
+    void protocolsByNumberOrName();
+    void rejectsWhatIsNotASettingsFile();
+    void statusPageShowsTheUpload();
 };
 
 void TestEndToEnd::upload_data()
@@ -174,6 +179,46 @@ void TestEndToEnd::upload()
     QTRY_COMPARE_WITH_TIMEOUT(
         QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString(),
         statusPageTitle(), 60000);
+}
+
+void TestEndToEnd::protocolsByNumberOrName()
+{
+    QVERIFY(protocolFromText("3") == UploadProtocol::Zmodem);
+    QVERIFY(protocolFromText("XMODEM") == UploadProtocol::Xmodem);
+    QVERIFY(!protocolFromText("kermit"));
+}
+
+void TestEndToEnd::rejectsWhatIsNotASettingsFile()
+{
+    for (const QByteArray& bytes :
+        { QByteArray("\x7f\x45LF\x02\x01\x01\x00\x00\x00", 10), QByteArray("hello, world\r\n") }) {
+        const Result<ServerSettings> parsed = parseUploadedSettings(bytes);
+        QVERIFY(!parsed.ok());
+        QVERIFY2(!parsed.error().isEmpty(), bytes.constData());
+    }
+}
+
+void TestEndToEnd::statusPageShowsTheUpload()
+{
+    DeviceState state;
+    QVERIFY(renderStatusPage(state).contains("No settings have been uploaded yet"));
+
+    const Result<ServerSettings> parsed
+        = parseUploadedSettings("[System]\r\nDHCP=0\r\nIP0=C0A8\r\nIP1=64C8\r\nMAC0=00E0\r\n"
+                                "MAC1=4C68\r\nMAC2=01FA\r\n[SMTP]\r\nsender=<a@b.c>\r\n"
+                                "[FTP]\r\nPassword=s3cret\r\n");
+    QVERIFY2(parsed.ok(), qPrintable(parsed.ok() ? QString() : parsed.error()));
+    state.settings = parsed.value();
+    state.lastUpload = QDateTime(QDate(2026, 12, 6), QTime(20, 21, 5));
+    state.uploads = 2;
+    const QString page = renderStatusPage(state);
+    QVERIFY(page.contains("<title>" + statusPageTitle() + "</title>"));
+    QVERIFY(page.contains("<td>192.168.100.200</td>"));
+    QVERIFY(page.contains("<td>00:E0:4C:68:01:FA</td>"));
+    QVERIFY(page.contains("<td>&lt;a@b.c&gt;</td>"));
+    QVERIFY(page.contains("<td>********</td>"));
+    QVERIFY(!page.contains("s3cret"));
+    QVERIFY(page.contains("2026-12-06T20:21:05 (2 in all)"));
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -1,22 +1,67 @@
-#include "core/line_settings.h"
 #include "fakes/fake_message_boxes.h"
+#include "serial_link/comm_spy_log.h"
 #include "serial_link/port_names.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/lrzsz_receiver.h"
 #include "testkit/pty_pair.h"
 #include "windows/frm_main.h"
+#include "windows/frm_sax_comm.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-Q_DECLARE_METATYPE(LineSettings)
+// The serial control: its port names and settings, its transfer command, its status window and
+// its CommSpy log, whose lines and size limit are also checked on their own.
 
 namespace {
+
+const QByteArray kCancel = QByteArray(8, '\x18') + QByteArray(10, '\b');
+const QByteArray kSettings = "[System]\r\nDHCP=0\r\nIP0=C0A8\r\nIP1=64C8\r\n";
 
 QProcessEnvironment com1At(const QString& device)
 {
     QProcessEnvironment environment;
     environment.insert("ZELVIC_COM1", device);
     return environment;
+}
+
+/// The far end of a pseudo-terminal pair, read by the test.
+struct Peer
+{
+    Peer() { port.open(QIODevice::ReadWrite); }
+    /// Everything that has arrived so far.
+    QByteArray received() { return arrived += port.readAll(); }
+    /// Everything the terminal wrote until now and in the events already queued: a marker
+    /// written on the terminal's port after them has come through.
+    QByteArray receivedSoFar(QSerialPort& terminal)
+    {
+        QTimer::singleShot(0, [&terminal] { terminal.write("\x7f"); });
+        if (!QTest::qWaitFor([&] { return received().endsWith('\x7f'); }))
+            return "no marker";
+        return arrived.chopped(1);
+    }
+
+    PtyPair pty;
+    QSerialPort port { pty.endB() };
+    QByteArray arrived;
+};
+
+} // namespace
+
+namespace {
+
+QStringList linesOf(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -26,13 +71,27 @@ class TestSaxComm : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void devicePaths_data();
     void devicePaths();
-    void lineSettings_data();
-    void lineSettings();
+    void completedTransfer();
+    void runningTransfer();
+    void refusedAtOnce_data();
+    void refusedAtOnce();
+    void recordsOneLinePerSixteenBytes();
+    void neverGrowsPastItsLimit();
 
-    void startUpSettingsAndNameOnAPseudoTerminal();
+private:
+    QTemporaryDir m_files; // the file sent and the CommSpy log
 };
+
+void TestSaxComm::initTestCase()
+{
+    // The CommSpy log goes to the user's state folder: here, a folder of the test's own.
+    qputenv("XDG_DATA_HOME", m_files.path().toUtf8());
+    QFile file(m_files.filePath("server.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSettings) == kSettings.size());
+}
 
 void TestSaxComm::devicePaths_data()
 {
@@ -82,72 +141,184 @@ void TestSaxComm::devicePaths()
     QTEST(device.path + ' ' + origins[int(device.origin)], "device");
 }
 
-void TestSaxComm::lineSettings_data()
+void TestSaxComm::completedTransfer()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<LineSettings>("line"); // a baud rate of 0: refused
+    // Every log switch but one on.
+    const QStringList kinds { "event", "input", "output", "warning" };
+    LrzszReceiver peer({ "rz", "-b", "-y" });
+    QVERIFY(peer.isReady());
+    SaxComm comm(com1At(peer.devicePath()));
+    QFile::remove(comm.commSpyLogPath());
+    comm.setCommSpy(true);
+    for (int i = 0; i < 5; ++i)
+        comm.setLogSwitch(LogSwitch(i), kinds.contains(CommSpyLog::kindName(LogSwitch(i))));
+    QCOMPARE(comm.setPortOpen(true), Result<> {});
+    comm.setStartupOption(3);
+    comm.setFileToSend(m_files.filePath("missing.ini"));
+    QVERIFY(!comm.setTransfer(1).ok());
+    // Named as the upload names it, with a '\' before the name.
+    comm.setFileToSend(m_files.path() + "\\server.ini");
+    QSignalSpy finished(&comm, &SaxComm::transferFinished);
 
-    using P = LineSettings::Parity;
-    const auto row = [](const char* text, int baud, P parity, int dataBits, int stopBits) {
-        QTest::newRow(text) << text << LineSettings { baud, parity, dataBits, stopBits };
-    };
-    // Any baud rate and 5 to 8 data bits: what the port takes is the port's business.
-    row("115200,n,8,1", 115200, P::None, 8, 1);
-    row("19200,E,5,2", 19200, P::Even, 5, 2);
-    row("1200,o,8,1.5", 1200, P::Odd, 8, 2);
-    row("1200,M,8,1", 1200, P::Mark, 8, 1);
-    row("1200,s,8,1", 1200, P::Space, 8, 1);
-    row("9600,n,8", 0, P::None, 0, 0);
-    row("9600,x,8,1", 0, P::None, 0, 0);
-    row("9600,n,4,1", 0, P::None, 0, 0);
-    row("9600,n,8,3", 0, P::None, 0, 0);
-    row("99999999999,n,8,1", 0, P::None, 0, 0);
+    frmSaxComm statusWindow(comm.transfer());
+    frmSaxComm* window = &statusWindow;
+    QCOMPARE(comm.setTransfer(1), Result<> {});
+    QVERIFY(window->isVisible());
+    QVERIFY(!finished.isEmpty() || finished.wait(20000));
+    const QString outcome = finished.first().at(1).toString();
+    QVERIFY2(outcome.startsWith("Completed: 38 bytes in "), qPrintable(outcome));
+    QCOMPARE(window->text("outcome"), outcome);
+    QVERIFY(peer.waitForExit(5000));
+    QCOMPARE(peer.received("server.ini"), kSettings);
+
+    // What each switch puts in the log; hex dumps as in the hex and ASCII columns.
+    const QMap<QString, QString> samples { { "event", "Transfer Completed: 38 bytes" },
+        { "input", "2a 2a 18 42 30 31 30 30 30 30 30 30 32 33 62 65  **.B0100000023be" },
+        { "output", "5b 53 79 73 74 65 6d 5d 0d 0a 44 48 43 50 3d 30  [System]..DHCP=0" },
+        { "warning", "does not exist" } };
+    QFile log(comm.commSpyLogPath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QMap<QString, QString> logged;
+    for (const QString& line : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts))
+        logged[line.mid(24, 9).trimmed()] += line.mid(33) + '\n';
+    QCOMPARE(logged.keys(), kinds);
+    for (const QString& kind : logged.keys())
+        QVERIFY2(logged[kind].contains(samples[kind]), qPrintable(logged[kind]));
 }
 
-void TestSaxComm::lineSettings()
+void TestSaxComm::runningTransfer()
 {
-    QFETCH(QString, text);
-    QTEST(parseLineSettings(text).value_or(LineSettings { 0, {}, 0, 0 }), "line");
-}
-
-void TestSaxComm::startUpSettingsAndNameOnAPseudoTerminal()
-{
-    PtyPair pty;
-    QVERIFY(pty.isReady());
-    SaxComm comm(com1At(pty.endA()));
+    Peer peer;
+    SaxComm comm(com1At(peer.pty.endA()));
+    QFile::remove(comm.commSpyLogPath());
+    for (int i = 0; i < 5; ++i)
+        comm.setLogSwitch(LogSwitch(i), true);
+    // Start-up opens COM1 at 9600 baud with ZMODEM selected.
     FakeMessageBoxes boxes;
-    frmMain window(comm, boxes);
-    window.Load();
+    frmMain main(comm, boxes);
+    main.Load();
     QCOMPARE(boxes.shown, QStringList {});
+    QVERIFY(comm.portOpen() && comm.port().baudRate() == 9600 && comm.startupOption() == 3);
+    // The status window leaves the keyboard with the window the user works in.
+    main.show();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QWidget* const focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    comm.setFileToSend(m_files.filePath("server.ini"));
+    QSignalSpy finished(&comm, &SaxComm::transferFinished);
+    frmSaxComm statusWindow(comm.transfer());
+    frmSaxComm* window = &statusWindow;
+    QCOMPARE(comm.setTransfer(1), Result<> {});
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    // A second command is turned down in the window and leaves the transfer alone.
+    comm.setFileToSend(m_files.filePath("other.ini"));
+    QCOMPARE(comm.setTransfer(1), Result<> {});
+    QVERIFY2(window->text("notice").contains("turned down"), qPrintable(window->text("notice")));
+    QCOMPARE(peer.receivedSoFar(comm.port()).count("rz\r"), 1);
+    QCOMPARE(QApplication::focusWidget(), focus);
+
+    auto* cancel = window->findChild<QPushButton*>("cmdCancel");
+    cancel->click();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("Failed: cancelled by user"));
+    QTRY_VERIFY(peer.received().endsWith(kCancel));
     QVERIFY(comm.portOpen());
-    QCOMPARE(comm.port().baudRate(), 9600);
-    QCOMPARE(comm.startupOption(), 3);
+    // Close now closes the window.
+    cancel->click();
+    QVERIFY(!window->isVisible());
+    // Every log switch on but CommSpy off: nothing is logged.
+    QVERIFY(!QFile::exists(comm.commSpyLogPath()));
 
-    QSerialPort peer(pty.endB());
-    QVERIFY(peer.open(QIODevice::ReadWrite));
-    comm.port().write("rz\r");
-    QByteArray received;
-    QTRY_COMPARE((received += peer.readAll()), QByteArray("rz\r"));
-
-    // Settings take effect on the open port; a string that is no settings is refused.
+    // Settings take effect on the open port; a string that is no settings is refused. A
+    // pseudo-terminal keeps its character format: parity and 7 data bits are refused, and the
+    // port goes on with the line it had.
     QVERIFY(!comm.setSettings("9600;n;8;1").ok());
     QCOMPARE(comm.setSettings("19200,n,8,2"), Result<> {});
-    QCOMPARE(comm.port().baudRate(), 19200);
     QCOMPARE(comm.port().stopBits(), QSerialPort::TwoStop);
-    // A pseudo-terminal keeps its character format: parity and 7 data bits are refused, and
-    // the port goes on with the line it had.
     QVERIFY(!comm.setSettings("1200,e,7,1").ok());
     QVERIFY(comm.portOpen());
     QCOMPARE(comm.settings(), QStringLiteral("19200,n,8,2"));
     QCOMPARE(comm.port().baudRate(), 19200);
-
     // The port name only changes while the port is closed.
     QVERIFY(!comm.setCommPort("COM2").ok());
     QCOMPARE(comm.commPort(), QStringLiteral("COM1"));
     QCOMPARE(comm.setPortOpen(false), Result<> {});
-    QVERIFY(!comm.portOpen());
     QCOMPARE(comm.setCommPort("COM2"), Result<> {});
     QCOMPARE(comm.commPort(), QStringLiteral("COM2"));
+}
+
+void TestSaxComm::refusedAtOnce_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QString>("description");
+
+    QTest::newRow("a folder") << "." << 3 << "is a folder";
+    QTest::newRow("no file named") << "" << 3 << "No file to send";
+    QTest::newRow("unknown protocol") << "server.ini" << 7 << "selects no transfer";
+}
+
+void TestSaxComm::refusedAtOnce()
+{
+    QFETCH(QString, file);
+    QFETCH(int, option);
+    QFETCH(QString, description);
+    Peer peer;
+    SaxComm comm(com1At(peer.pty.endA()));
+    QCOMPARE(comm.setPortOpen(true), Result<> {});
+    comm.setStartupOption(option);
+    comm.setFileToSend(file.isEmpty() ? file : m_files.filePath(file));
+    const Result<> started = comm.setTransfer(1);
+    QVERIFY2(!started.ok() && started.error().contains(description),
+        qPrintable(started.ok() ? "none" : started.error()));
+    // Nothing goes on the line, now or in the events it queued.
+    QCOMPARE(peer.receivedSoFar(comm.port()), QByteArray());
+}
+
+void TestSaxComm::recordsOneLinePerSixteenBytes()
+{
+    QTemporaryDir dir;
+    CommSpyLog log(dir.filePath("commspy.log"));
+    log.record(LogSwitch::Events, "Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1");
+    log.recordBytes(LogSwitch::Output, QByteArray("rz\r**\030B010000002\0\177\200\377 ~", 22));
+    log.recordBytes(LogSwitch::Input, QByteArray("\x06"));
+    log.record(LogSwitch::Properties, "settings = 9600,n,8,1");
+    log.record(LogSwitch::Warnings, "Transfer Failed: no answer");
+
+    // Each line begins with the time to the millisecond; the columns of a short line are kept.
+    const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+    QStringList records;
+    for (const QString& line : linesOf(dir.filePath("commspy.log"))) {
+        QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+        records << line.mid(24);
+    }
+    QCOMPARE(records,
+        (QStringList { "event    Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1",
+            "output   72 7a 0d 2a 2a 18 42 30 31 30 30 30 30 30 30 32  rz.**.B010000002",
+            "output   00 7f 80 ff 20 7e" + QString(32, ' ') + ".... ~",
+            "input    06" + QString(47, ' ') + ".", "property settings = 9600,n,8,1",
+            "warning  Transfer Failed: no answer" }));
+}
+
+void TestSaxComm::neverGrowsPastItsLimit()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("commspy.log");
+    constexpr qint64 kLimit = 2000;
+    CommSpyLog log(path, kLimit);
+    for (int i = 0; i < 200; ++i) {
+        log.record(LogSwitch::Events, QString("record %1").arg(i));
+        QVERIFY(QFileInfo(path).size() <= kLimit);
+    }
+    // A record larger than the whole limit keeps what fits.
+    log.recordBytes(LogSwitch::Output, QByteArray(500, 'x'));
+    QVERIFY(QFileInfo(path).size() <= kLimit);
+    QVERIFY(QFileInfo(path).size() > kLimit / 2);
+
+    // The records before went to the previous file, which replaces any older one.
+    QVERIFY(linesOf(path + ".1").join('\n').endsWith("record 199"));
+    QVERIFY(!QFile::exists(path + ".2"));
 }
 
 QTEST_MAIN(TestSaxComm)

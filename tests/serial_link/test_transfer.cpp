@@ -1,0 +1,453 @@
+#include "serial_link/transfer/transfer_sender.h"
+#include "serial_link/transfer/zmodem_frames.h"
+#include "testkit/line_simulator.h"
+#include "testkit/scripted_receiver.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The senders: known answers for the frames they put on the line, their CRC-16 and CRC-32 among
+// them, and for the reading of what a receiver sends back; the senders against receivers played
+// by the tests (the ways a transfer fails, and the recoveries and receiver options that lrzsz
+// never asks for); and each protocol against lrzsz's receivers over a simulated line, clean or
+// with bits flipped, every file compared byte for byte with what arrived.
+
+using namespace zmodem;
+
+namespace {
+
+const QByteArray kCancel = QByteArray(8, '\x18') + QByteArray(10, '\b');
+
+// Ten bytes with everything ZMODEM escapes in them.
+const QByteArray kSample("ab\x18\x11\x13@\r\x91\x93\x8d");
+
+struct Outcome
+{
+    QString result = "still running"; // "done", or why the transfer failed
+    int discards = 0;
+};
+
+Outcome run(TransferProtocol protocol, ScriptedReceiver& device, const QByteArray& content,
+    const QByteArray& earlierInput = {})
+{
+    Outcome outcome;
+    const std::unique_ptr<TransferSender> sender = TransferSender::create(
+        protocol, device, { "server.ini", content, 1700000000, 0100644 }, { 3, 200, 400 });
+    sender->setOutputDiscarder([&outcome] { ++outcome.discards; });
+    QSignalSpy finished(sender.get(), &TransferSender::finished);
+    sender->start(earlierInput);
+    if (!finished.isEmpty() || finished.wait(20000))
+        outcome.result = finished[0][0].toBool() ? "done" : finished[0][1].toString();
+    return outcome;
+}
+
+/// A ZMODEM receiver that keeps the file it is sent, with a buffer of the size given (2 KiB
+/// unless a test says otherwise). A test makes it break the rules: once the sender has sent the
+/// header stage it answers instead (or nothing); with loseFirst it loses the first data
+/// subpacket and its request for it.
+struct FakeZmodemReceiver
+{
+    explicit FakeZmodemReceiver(ScriptedReceiver& port)
+        : device(port)
+    {
+        device.script = [this](const QByteArray& chunk) {
+            for (const ZmodemDecoder::Event& event : decoder.feed(chunk)) {
+                lastHeader = event.isData ? lastHeader : event.header.type;
+                if (lastHeader != stage)
+                    handle(event);
+                else if (!instead.isEmpty())
+                    device.reply(instead);
+            }
+        };
+    }
+
+    void handle(const ZmodemDecoder::Event& event)
+    {
+        if (event.isData)
+            takeData(event);
+        else if (lastHeader == ZRQINIT
+            || (lastHeader == ZEOF && event.header.position() == quint32(file.size())))
+            device.reply(hexHeader(Header {
+                ZRINIT, { quint8(buffer), quint8(buffer >> 8), 0, CANFDX | CANOVIO | CANFC32 } }));
+        else if (lastHeader == ZFIN)
+            device.reply(hexHeader(Header::withPosition(ZFIN, 0)));
+        else if (lastHeader == ZDATA)
+            skipping = event.header.position() != quint32(file.size());
+    }
+
+    void takeData(const ZmodemDecoder::Event& event)
+    {
+        if (lastHeader == ZFILE) {
+            device.reply(hexHeader(Header::withPosition(ZRPOS, 0)));
+        } else if (std::exchange(loseFirst, false)) {
+            skipping = true;
+        } else if (!skipping) {
+            file += event.data;
+            segment += event.data.size();
+            longestSegment = std::max(longestSegment, segment);
+            segment = event.end == 'k' ? 0 : segment;
+            if (event.end == 'j' || event.end == 'k')
+                device.reply(hexHeader(Header::withPosition(ZACK, quint32(file.size()))));
+        }
+    }
+
+    ScriptedReceiver& device;
+    ZmodemDecoder decoder { true };
+    int buffer = 2048; // 0: takes a stream
+    int stage = -1;
+    QByteArray instead;
+    bool loseFirst = false;
+    quint8 lastHeader = 0xFF;
+    bool skipping = false;
+    qint64 segment = 0; // data since the last ZCRCW
+    qint64 longestSegment = 0;
+    QByteArray file;
+};
+
+} // namespace
+
+namespace {
+
+constexpr qint64 kModified = 1700000000;
+
+// Every byte that ZMODEM escapes, the '@' CR pairs, 0x1A and NUL among text, then every byte
+// value (289 bytes so far), then random bytes: the first size of them.
+QByteArray sample(int size)
+{
+    static constexpr char kText[]
+        = "text\x18\x18 \x11\x13\x91\x93\x10\x90 @\r\n\xc0\x8d @@\r\r \x1a\x00 end";
+    QByteArray bytes(kText, sizeof kText - 1);
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
+    QRandomGenerator generator(size);
+    while (bytes.size() < size)
+        bytes += static_cast<char>(generator.bounded(256));
+    return bytes.left(size);
+}
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void frames_data();
+    void frames();
+    void readsHeaders_data();
+    void readsHeaders();
+    void endsAsFailed_data();
+    void endsAsFailed();
+    void zmodemRecoversTheFirstDataLost();
+    void blocksFollowLateAnswers_data();
+    void blocksFollowLateAnswers();
+    void sendsToLrzsz_data();
+    void sendsToLrzsz();
+};
+
+void TestTransfer::frames_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("bytes");
+
+    const auto escaped = [](QByteArrayView data, bool controls) {
+        QByteArray out;
+        Escaper(controls).append(out, data);
+        return out;
+    };
+    Escaper plain;
+    QTest::newRow("hex ZRINIT as rz sends it: flags, XON at the end")
+        << hexHeader(Header::withFlags(ZRINIT, CANFDX | CANOVIO | CANFC32))
+        << QByteArray("**\x18") + "B0100000023be50\r\x8a\x11";
+    QTest::newRow("hex ZACK: a position, no XON") << hexHeader(Header::withPosition(ZACK, 0x1234))
+                                                  << QByteArray("**\x18") + "B033412000025c9\r\x8a";
+    QTest::newRow("ZDLE, XON, XOFF with and without parity, CR after @ likewise; no others")
+        << escaped(QByteArray::fromHex("18 11 13 91 93 40 0d c0 8d 41 0d 10 00 7f ff"), false)
+        << QByteArray::fromHex("18 58 18 51 18 53 18 d1 18 d3 40 18 4d c0 18 cd 41 0d 10 00 7f ff");
+    QTest::newRow("control characters when asked") << escaped(
+        "\x01\x10\x9f\x20\x0d", true) << QByteArray("\x18\x41\x18\x50\x18\xdf\x20\x18\x4d");
+    QTest::newRow("CRC-16 header, escaped position")
+        << binaryHeader(Header::withPosition(ZDATA, 0x13001811), false, plain)
+        << QByteArray("\x2a\x18\x41\x0a\x18\x51\x18\x58\x00\x18\x53\xe3\x2d", 13);
+    QTest::newRow("CRC-32 header, flags") << binaryHeader(Header::withFlags(ZFILE, ZCBIN, ZMCLOB),
+        true, plain) << QByteArray("\x2a\x18\x43\x04\x00\x00\x04\x01\x4f\xa4\xc9\x20", 12);
+    QTest::newRow("CRC-32 subpacket, ZCRCW")
+        << dataSubpacket("\x40\x0d\x10\x7f", SubpacketEnd::EndAckExpected, true, plain)
+        << QByteArray("\x40\x18\x4d\x10\x7f\x18\x6b\x10\x09\x5a\x02");
+}
+
+void TestTransfer::frames()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(frame.toHex(' '), bytes.toHex(' '));
+}
+
+void TestTransfer::readsHeaders_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("items");
+
+    // "**" ZDLE "B": a hex header begins; rz's ZRINIT.
+    const QByteArray hex = QByteArray("**\x18") + 'B';
+    const QByteArray zrinit = hex + "0100000023be50\r\x8a";
+    QTest::newRow("two headers, line ends and XON between, upper-case hex")
+        << zrinit + "\n\x11\x13" + hex + "09000100009F4C\r\x8a"
+        << "H1:00000023 H9:00010000";
+    QTest::newRow("CRC-32 binary header, escaped")
+        << QByteArray("\x2a\x18\x43\x04\x00\x00\x04\x01\x4f\xa4\xc9\x20", 12) << "H4:00000401";
+    QTest::newRow("CRC-16 binary header, escaped")
+        << QByteArray("\x2a\x18\x41\x0a\x18\x51\x18\x58\x00\x18\x53\xe3\x2d", 13) << "H10:11180013";
+    QTest::newRow("a wrong CRC, twice") << hex + "0100000023be51\r\x8a" + hex + "0100000023be51"
+                                        << "bad bad";
+    QTest::newRow("a header cut short, then a good one")
+        << hex + "01000\r\x8a" + zrinit << "bad H1:00000023";
+    QTest::newRow("remains of a garbled header are one bad header")
+        << "*\x19" + zrinit.mid(3) + "\x11" + zrinit << "bad H1:00000023";
+    QTest::newRow("five CAN") << QByteArray(5, '\x18') << "cancelled";
+    QTest::newRow("four CAN are not enough") << QByteArray(4, '\x18') + 'B' << "bad";
+}
+
+void TestTransfer::readsHeaders()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QString, items);
+    HeaderReader reader;
+    QStringList found;
+    // Byte by byte, as a slow line delivers them.
+    for (const char c : input) {
+        for (const HeaderReader::Item& item : reader.feed(QByteArrayView(&c, 1))) {
+            const QByteArray bytes(reinterpret_cast<const char*>(item.header.bytes.data()), 4);
+            found << (item.kind == HeaderReader::Item::Kind::Header
+                    ? QStringLiteral("H%1:%2").arg(item.header.type).arg(bytes.toHex())
+                    : item.kind == HeaderReader::Item::Kind::BadHeader ? "bad"
+                                                                       : "cancelled");
+        }
+    }
+    QCOMPARE(found.join(' '), items);
+}
+
+void TestTransfer::endsAsFailed_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("earlier"); // what the receiver said before the start
+    QTest::addColumn<QString>("reason");
+
+    // From at on the receiver answers answer (or nothing) instead of going on: for ZMODEM, at
+    // is the sender's header; for XMODEM and YMODEM, its chunk (a block, EOT or a repeat). 5000
+    // bytes are 40 XMODEM blocks.
+    const int x = int(TransferProtocol::Xmodem);
+    const int z = int(TransferProtocol::Zmodem);
+    const auto hex = [](quint8 type) { return hexHeader(Header::withPosition(type, 0)); };
+    const auto row = [](const char* tag, int protocol, int at, const QByteArray& answer,
+                         const QString& reason) {
+        QTest::newRow(tag) << protocol << at << answer << QByteArray() << reason;
+    };
+    row("no receiver at all", z, ZRQINIT, {}, "no answer");
+    row("file skipped", z, ZFILE, hex(ZSKIP), "receiver skipped the file");
+    row("same offset asked again", z, ZDATA, hex(ZRPOS), "too many errors");
+    row("CAN in the data", z, ZDATA, QByteArray(8, '\x18'), "receiver cancelled");
+    row("no answer to the end of file", z, ZEOF, {}, "no answer");
+    row("XMODEM, CAN CAN", x, 3, "\x18\x18", "receiver cancelled");
+    row("XMODEM, EOT refused", x, 41, "\x15", "too many errors");
+    row("YMODEM, block 0 taken, data never called for", int(TransferProtocol::Ymodem), 1000, {},
+        "no answer");
+    // The receiver behaves, but the line refuses data after 2000 bytes: nothing more is sent.
+    row("line refuses the data", z, -1, {}, "port lost");
+    // The receiver behaves (at -2), but one switched on long before said something ahead of the
+    // start: it gave up, or ended a session, with or without a call after (as it calls now).
+    const QByteArray call
+        = hexHeader(Header { ZRINIT, { 0x00, 0x08, 0, CANFDX | CANOVIO | CANFC32 } });
+    QTest::newRow("ZMODEM, a cancel before") << z << -2 << QByteArray() << kCancel << "done";
+    QTest::newRow("ZMODEM, ended session headers, a cancel, a call before")
+        << z << -2 << QByteArray() << hex(ZABORT) + hex(ZCAN) + hex(ZSKIP) + kCancel + call
+        << "done";
+    QTest::newRow("XMODEM, a call, then a cancel before")
+        << x << 1000 << QByteArray() << "CC" + kCancel << "done";
+}
+
+void TestTransfer::endsAsFailed()
+{
+    QFETCH(int, protocol);
+    QFETCH(int, at);
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, earlier);
+    QFETCH(QString, reason);
+    ScriptedReceiver device;
+    FakeZmodemReceiver receiver(device);
+    receiver.stage = at;
+    receiver.instead = answer;
+    int chunks = 0;
+    if (protocol != int(TransferProtocol::Zmodem)) {
+        device.script = [&](const QByteArray& chunk) {
+            receiver.file += chunk.mid(3, 128);
+            device.reply(++chunks < at ? "\x06" : answer);
+        };
+        device.reply("C");
+    }
+    device.failAfter = at == -1 ? 2000 : -1;
+    // 5000 bytes: several subpackets, which a call answered twice would send twice. An XMODEM
+    // receiver here takes one block a chunk.
+    const int z = int(TransferProtocol::Zmodem);
+    const QByteArray content = kSample.repeated(earlier.isEmpty() || protocol == z ? 500 : 1);
+    const Outcome outcome = run(TransferProtocol(protocol), device, content, earlier);
+    QCOMPARE(outcome.result, reason);
+    QCOMPARE(device.written.endsWith(kCancel), at >= 0 && reason != "done");
+    QVERIFY(receiver.longestSegment <= 2048);
+    QVERIFY(reason != "done" || receiver.file.startsWith(content));
+    QVERIFY(reason != "done" || protocol != z || receiver.file == content);
+}
+
+void TestTransfer::zmodemRecoversTheFirstDataLost()
+{
+    // The sender streams it all and meets a silent end of file.
+    ScriptedReceiver device;
+    FakeZmodemReceiver receiver(device);
+    receiver.buffer = 0;
+    receiver.loseFirst = true;
+    const QByteArray content = kSample.repeated(200);
+    const Outcome outcome = run(TransferProtocol::Zmodem, device, content);
+    QCOMPARE(outcome.result, QString("done"));
+    QCOMPARE(receiver.file, content);
+    QCOMPARE(outcome.discards, 1);
+}
+
+void TestTransfer::blocksFollowLateAnswers_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("late");
+    QTest::addColumn<QByteArray>("calls");
+
+    // The receiver opens with calls; it answers the first copy of block late only once the
+    // sender, having heard nothing, sends it again (then it answers both), and refuses the
+    // first copy of block 2.
+    const int x = int(TransferProtocol::Xmodem);
+    QTest::newRow("XMODEM, block 1 answered late") << x << 1 << QByteArray("C");
+    QTest::newRow("YMODEM, block 0 answered late")
+        << int(TransferProtocol::Ymodem) << 0 << QByteArray("C");
+    QTest::newRow("XMODEM, called twice") << x << -1 << QByteArray("CC");
+}
+
+void TestTransfer::blocksFollowLateAnswers()
+{
+    QFETCH(int, protocol);
+    QFETCH(int, late);
+    QFETCH(QByteArray, calls);
+    ScriptedReceiver device;
+    QByteArray file;
+    int expected = late == 0 ? 0 : 1;
+    bool held = false;
+    bool refused = false;
+    bool ended = false;
+    device.script = [&](const QByteArray& chunk) {
+        const int number = chunk == "\x04" ? -1 : quint8(chunk[1]);
+        if (number < 0 || ended) { // EOT, then the batch's empty block 0
+            ended = true;
+            device.reply("\x06" + QByteArray(number < 0 && late == 0 ? "C" : ""));
+        } else if (number == late && !held) {
+            held = true;
+        } else if (number == 2 && !refused) {
+            refused = true;
+            device.reply("\x15");
+        } else if (number == expected) {
+            file += number > 0 ? chunk.mid(3, chunk.size() - 5) : QByteArray();
+            device.reply(number == 0 ? "\x06"
+                                       "C\x06"
+                                     : QByteArray(number == late ? 2 : 1, '\x06'));
+            ++expected;
+        } else {
+            device.reply(number == expected - 1 ? "\x06" : "\x18\x18");
+        }
+    };
+    device.reply(calls);
+    const QByteArray content = kSample.repeated(20);
+    const Outcome outcome = run(TransferProtocol(protocol), device, content);
+    QCOMPARE(outcome.result, QString("done"));
+    QCOMPARE(file, content + QByteArray(56, '\x1a'));
+}
+
+void TestTransfer::sendsToLrzsz_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QStringList>("receiver");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("flipEvery"); // one bit flipped in every Nth byte; 0: a clean line
+
+    const int z = int(TransferProtocol::Zmodem);
+    const int y = int(TransferProtocol::Ymodem);
+    const int x = int(TransferProtocol::Xmodem);
+    const QStringList rz { "rz", "-b", "-y" };
+    const QStringList rb { "rb", "-b", "-y" };
+    const QStringList rx { "rx", "-b", "-c", "SERVER.INI" };
+    QTest::newRow("ZMODEM, empty") << z << rz << sample(0) << 0;
+    QTest::newRow("ZMODEM, bytes to escape") << z << rz << sample(289) << 0;
+    QTest::newRow("ZMODEM, 64 KiB") << z << rz << sample(65536) << 0;
+    QTest::newRow("ZMODEM, control characters escaped")
+        << z << QStringList { "rz", "-b", "-y", "-e" } << sample(289) << 0;
+    QTest::newRow("ZMODEM, a bit flipped every 1000 bytes") << z << rz << sample(16384) << 1000;
+    QTest::newRow("YMODEM, empty") << y << rb << sample(0) << 0;
+    QTest::newRow("YMODEM, a 1K block and a short tail") << y << rb << sample(1300) << 0;
+    QTest::newRow("XMODEM, empty") << x << rx << sample(0) << 0;
+    QTest::newRow("XMODEM, one full block") << x << rx << sample(128) << 0;
+    QTest::newRow("XMODEM, checksums")
+        << x << QStringList { "rx", "-b", "SERVER.INI" } << sample(289) << 0;
+    QTest::newRow("XMODEM, a bit flipped every 3000 bytes") << x << rx << sample(8000) << 3000;
+}
+
+void TestTransfer::sendsToLrzsz()
+{
+    QFETCH(int, protocol);
+    QFETCH(QStringList, receiver);
+    QFETCH(QByteArray, content);
+    QFETCH(int, flipEvery);
+
+    // A line without a speed limit, so that even what the sender drops on a ZRPOS has often
+    // gone through already.
+    LineOptions options;
+    options.baud = 0;
+    options.faults.flipEvery = flipEvery;
+    QTemporaryDir folder;
+    LineSimulator line(options);
+    std::vector<std::string> command;
+    for (const QString& argument : receiver)
+        command.push_back(argument.toStdString());
+    QVERIFY(line.start(command, folder.path().toStdString()));
+    QSerialPort port(QString::fromStdString(line.senderDevice()));
+    QVERIFY(port.open(QIODevice::ReadWrite));
+
+    // An upper-case name, which the receiver keeps as it is.
+    const std::unique_ptr<TransferSender> sender
+        = TransferSender::create(static_cast<TransferProtocol>(protocol), port,
+            { "SERVER.INI", content, kModified, 0100640 }, { 10, 5000, 20000 });
+    sender->setOutputDiscarder([&port] { port.clear(QSerialPort::Output); });
+    QSignalSpy finished(sender.get(), &TransferSender::finished);
+    sender->start();
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(finished[0][1].toString(), QString());
+    QVERIFY(finished[0][0].toBool());
+    QCOMPARE(line.counters().faults > 0, flipEvery > 0);
+    QVERIFY(line.waitForReceiver(10000));
+
+    QFile file(folder.filePath("SERVER.INI"));
+    QVERIFY(file.open(QIODevice::ReadOnly) || content.isEmpty());
+    if (protocol == int(TransferProtocol::Xmodem)) {
+        // XMODEM knows no length: the last block's padding stays.
+        QCOMPARE(file.readAll(), content + QByteArray((128 - content.size() % 128) % 128, '\x1a'));
+        return;
+    }
+    QCOMPARE(file.readAll(), content);
+    QCOMPARE(QFileInfo(file).lastModified().toSecsSinceEpoch(), kModified);
+    QCOMPARE(
+        QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther),
+        QFile::Permissions(QFile::ReadGroup));
+}
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "test_transfer.moc"
