@@ -319,6 +319,11 @@ void TestSaxComm::neverGrowsPastItsLimit()
     // The records before went to the previous file, which replaces any older one.
     QVERIFY(linesOf(path + ".1").join('\n').endsWith("record 199"));
     QVERIFY(!QFile::exists(path + ".2"));
+    // Both hold what went over the line, the FTP password among it: their owner's alone.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    for (const QString& file : { path, path + ".1" })
+        QCOMPARE(QFile::permissions(file) & (ownerOnly | others), ownerOnly);
 }
 
 QTEST_MAIN(TestSaxComm)
