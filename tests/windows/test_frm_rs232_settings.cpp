@@ -195,9 +195,6 @@ void TestFrmRS232Settings::deviceApplied_data()
     QTest::newRow("open: reopened on B") << true << "B"
                                          << ""
                                          << "open B B";
-    QTest::newRow("closed: opened on B") << false << "B"
-                                         << ""
-                                         << "open B B";
     QTest::newRow("closed, missing device")
         << false << "/nowhere/ttyUSB7"
         << "Cannot open serial port COM1 (/nowhere/ttyUSB7): there is no such device. Connect the "
