@@ -16,8 +16,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
-#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,17 +29,6 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-/// The field a screen reader announces by this name.
-QWidget* fieldNamed(QWidget& window, const QString& name)
-{
-    for (auto* widget : window.findChildren<QWidget*>()) {
-        if (!qobject_cast<QLabel*>(widget)
-            && QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name) == name)
-            return widget;
-    }
-    return nullptr;
 }
 
 /// The terminal on fakes, except for its serial port and its kept choices. The one adapter it
@@ -146,8 +136,10 @@ void TestDeviceChoice::keptAcrossRestarts()
         if (!rig.terminal.comm().portOpen()) {
             frmRS232Settings dialog(rig.terminal.comm(), rig.boxes);
             dialog.show();
-            QWidget* device = fieldNamed(dialog, "Device");
-            QVERIFY(device && device->isEnabled());
+            QWidget* device = dialog.findChild<QComboBox*>("cboDevice")->lineEdit();
+            QCOMPARE(
+                QAccessible::queryAccessibleInterface(device)->text(QAccessible::Name), "Device");
+            QVERIFY(device->isEnabled());
             QTest::keyClick(device, Qt::Key_A, Qt::ControlModifier);
             QTest::keyClicks(device, line);
             QTest::mouseClick(dialog.findChild<QPushButton*>("cmdApply"), Qt::LeftButton);
