@@ -63,25 +63,17 @@ class TestDeviceChoice : public QObject
 {
     Q_OBJECT
 
-public:
-    explicit TestDeviceChoice(QString configFolder)
-        : m_configFolder(std::move(configFolder))
-    { }
-
 private slots:
     void keptInTheConfigurationFolder();
     void keptAcrossRestarts_data();
     void keptAcrossRestarts();
-
-private:
-    QString m_configFolder;
 };
 
 void TestDeviceChoice::keptInTheConfigurationFolder()
 {
     QVERIFY(PosixDeviceChoices().keep("COM2", "/dev/ttyUSB1").ok());
-    QCOMPARE(
-        PosixDeviceChoices(m_configFolder + "/zelvic/zelvic.ini").device("COM2"), "/dev/ttyUSB1");
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QCOMPARE(PosixDeviceChoices(folder + "/zelvic/zelvic.ini").device("COM2"), "/dev/ttyUSB1");
 }
 
 void TestDeviceChoice::keptAcrossRestarts_data()
@@ -163,7 +155,7 @@ int main(int argc, char* argv[])
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QApplication app(argc, argv);
-    TestDeviceChoice test(config.path());
+    TestDeviceChoice test;
     return QTest::qExec(&test, argc, argv);
 }
 
