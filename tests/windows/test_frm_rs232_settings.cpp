@@ -130,9 +130,7 @@ void TestFrmRS232Settings::deviceShown_data()
     QTest::addColumn<bool>("variable"); // ZELVIC_COM1=/dev/pts/9
     QTest::addColumn<int>("select");
     QTest::addColumn<QString>("shown"); // the device, greyed or not, and why
-    QTest::newRow("no adapter") << 0 << false << 0 << "/dev/ttyS0 editable ";
     QTest::newRow("one adapter: COM1") << 1 << false << 0 << "/dev/ttyUSB0 editable ";
-    QTest::newRow("one adapter: COM2 selected") << 1 << false << 1 << "/dev/ttyS1 editable ";
     QTest::newRow("two adapters: COM2 selected") << 2 << false << 1 << "/dev/ttyUSB1 editable ";
     QTest::newRow("the variable") << 1 << true << 0 << "/dev/pts/9 greyed set by ZELVIC_COM1";
 }
