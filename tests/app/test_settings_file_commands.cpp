@@ -165,16 +165,15 @@ void TestSettingsFileCommands::write_data()
     QTest::addColumn<QString>("saveAs"); // the Save dialog's answer; empty: Cancel
     QTest::addColumn<QStringList>("messages"); // a part of each message shown, in order
     QTest::addColumn<QString>("sent"); // the file whose bytes arrive as server.ini; empty: none
-    QTest::newRow("first Write: saved as another name beside an older server.ini")
-        << ""
-        << "~/chosen/other.ini" << QStringList() << "~/chosen/other.ini";
-    QTest::newRow("current file written again") << "~/mine.ini"
-                                                << "" << QStringList() << "~/mine.ini";
-    QTest::newRow("Save cancelled: nothing goes") << ""
-                                                  << "" << QStringList() << "";
-    QTest::newRow("failed write: nothing goes")
-        << "~/missing/mine.ini"
-        << "" << QStringList { "", "Unable to write file" } << "";
+    const auto add = [](const char* tag, const char* current, const char* saveAs,
+                         const QStringList& messages, const char* sent) {
+        QTest::newRow(tag) << QString(current) << QString(saveAs) << messages << QString(sent);
+    };
+    add("first Write: saved as another name beside an older server.ini", "", "~/chosen/other.ini",
+        {}, "~/chosen/other.ini");
+    add("current file written again", "~/mine.ini", "", {}, "~/mine.ini");
+    add("Save cancelled: nothing goes", "", "", {}, "");
+    add("failed write: nothing goes", "~/missing/mine.ini", "", { "", "Unable to write file" }, "");
 }
 
 void TestSettingsFileCommands::write()
