@@ -117,12 +117,8 @@ void TestFrmRS232Settings::loadAndApply()
     QCOMPARE(comm.logSwitch(LogSwitch::Input), !(written && spyOn));
 }
 
-namespace {
-
 const SerialPortEntry kAdapters[]
     = { { "/dev/ttyUSB0", "FT232R USB UART (FTDI, A50285BI)" }, { "/dev/ttyUSB1", "" } };
-
-} // namespace
 
 void TestFrmRS232Settings::deviceShown_data()
 {
@@ -190,9 +186,7 @@ void TestFrmRS232Settings::deviceApplied_data()
     QTest::addColumn<QString>("typed"); // "B" or a path
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("end"); // the port, its device, the device kept for COM1
-    QTest::newRow("open: reopened on B") << true << "B"
-                                         << ""
-                                         << "open B B";
+    QTest::newRow("open: reopened on B") << true << "B" << QString() << "open B B";
     QTest::newRow("closed, missing device")
         << false << "/nowhere/ttyUSB7"
         << "Cannot open serial port COM1 (/nowhere/ttyUSB7): there is no such device. Connect the "
