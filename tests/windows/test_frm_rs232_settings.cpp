@@ -23,7 +23,6 @@ private slots:
     void loadAndApply();
     void deviceShown_data();
     void deviceShown();
-    void deviceListFollowsPlugging();
     void deviceApplied_data();
     void deviceApplied();
 
@@ -152,20 +151,12 @@ void TestFrmRS232Settings::deviceShown()
                   dialog.findChild<QLabel*>("lblDeviceOrigin")->text()),
         "shown");
     QCOMPARE(device->count(), adapters);
-    if (adapters > 0)
-        QCOMPARE(device->itemText(0), "/dev/ttyUSB0 - FT232R USB UART (FTDI, A50285BI)");
-}
-
-void TestFrmRS232Settings::deviceListFollowsPlugging()
-{
-    FakeSerialPortList ports;
-    ports.entries = { kAdapters[0] };
-    FakeDeviceChoices choices;
-    SaxComm comm({ {}, &ports, &choices });
-    FakeMessageBoxes boxes;
-    frmRS232Settings dialog(comm, boxes);
+    QCOMPARE(device->itemText(0), "/dev/ttyUSB0 - FT232R USB UART (FTDI, A50285BI)");
+    if (variable)
+        return;
+    // The list follows adapters plugged in and out and leaves a typed text alone; picked from
+    // the list, a port is its path.
     dialog.show();
-    auto* device = dialog.findChild<QComboBox*>("cboDevice");
     device->lineEdit()->selectAll();
     QTest::keyClicks(device, "/dev/tty");
     ports.entries.clear();
@@ -174,7 +165,6 @@ void TestFrmRS232Settings::deviceListFollowsPlugging()
     ports.entries = { kAdapters[0], kAdapters[1] };
     QTRY_COMPARE(device->count(), 2);
     QCOMPARE(device->currentText(), "/dev/tty");
-    // Picked from the list, a port is its path.
     QTest::keyClick(device, Qt::Key_Down);
     QCOMPARE(device->currentText(), "/dev/ttyUSB0");
 }
