@@ -43,7 +43,6 @@ private slots:
     void cleanup();
 
     void startsInItsInitialState();
-    void tabFromDhcpSkipsTheDisabledIpRow();
     void entryRules_data();
     void entryRules();
     void thirdStateThenClear();
@@ -95,10 +94,7 @@ void TestFrmMain::startsInItsInitialState()
     for (QLabel* l : m_window->findChildren<QLabel*>())
         QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->width(),
             qPrintable(l->objectName()));
-}
-
-void TestFrmMain::tabFromDhcpSkipsTheDisabledIpRow()
-{
+    // Tab from DHCP skips the disabled IP row.
     QStringList order { focusName() };
     for (int i = 0; i < 18; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
