@@ -63,6 +63,14 @@ class TestDeviceChoice : public QObject
 {
     Q_OBJECT
 
+public:
+    // Set before the settings library first looks for the configuration folder.
+    static void initMain()
+    {
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    }
+
 private slots:
     void keptInTheConfigurationFolder();
     void keptAcrossRestarts_data();
@@ -149,14 +157,5 @@ void TestDeviceChoice::keptAcrossRestarts()
     }
 }
 
-int main(int argc, char* argv[])
-{
-    // Set before the settings library first looks for the configuration folder.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    TestDeviceChoice test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestDeviceChoice)
 #include "test_device_choice.moc"
