@@ -16,8 +16,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
-#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,17 +29,6 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-/// The field a screen reader announces by this name.
-QWidget* fieldNamed(QWidget& window, const QString& name)
-{
-    for (auto* widget : window.findChildren<QWidget*>()) {
-        if (!qobject_cast<QLabel*>(widget)
-            && QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name) == name)
-            return widget;
-    }
-    return nullptr;
 }
 
 /// The terminal on fakes, except for its serial port and its kept choices. The one adapter it
@@ -74,24 +64,24 @@ class TestDeviceChoice : public QObject
     Q_OBJECT
 
 public:
-    explicit TestDeviceChoice(QString configFolder)
-        : m_configFolder(std::move(configFolder))
-    { }
+    // Set before the settings library first looks for the configuration folder.
+    static void initMain()
+    {
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    }
 
 private slots:
     void keptInTheConfigurationFolder();
     void keptAcrossRestarts_data();
     void keptAcrossRestarts();
-
-private:
-    QString m_configFolder;
 };
 
 void TestDeviceChoice::keptInTheConfigurationFolder()
 {
     QVERIFY(PosixDeviceChoices().keep("COM2", "/dev/ttyUSB1").ok());
-    QCOMPARE(
-        PosixDeviceChoices(m_configFolder + "/zelvic/zelvic.ini").device("COM2"), "/dev/ttyUSB1");
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QCOMPARE(PosixDeviceChoices(folder + "/zelvic/zelvic.ini").device("COM2"), "/dev/ttyUSB1");
 }
 
 void TestDeviceChoice::keptAcrossRestarts_data()
@@ -146,8 +136,10 @@ void TestDeviceChoice::keptAcrossRestarts()
         if (!rig.terminal.comm().portOpen()) {
             frmRS232Settings dialog(rig.terminal.comm(), rig.boxes);
             dialog.show();
-            QWidget* device = fieldNamed(dialog, "Device");
-            QVERIFY(device && device->isEnabled());
+            QWidget* device = dialog.findChild<QComboBox*>("cboDevice")->lineEdit();
+            QCOMPARE(
+                QAccessible::queryAccessibleInterface(device)->text(QAccessible::Name), "Device");
+            QVERIFY(device->isEnabled());
             QTest::keyClick(device, Qt::Key_A, Qt::ControlModifier);
             QTest::keyClicks(device, line);
             QTest::mouseClick(dialog.findChild<QPushButton*>("cmdApply"), Qt::LeftButton);
@@ -165,14 +157,5 @@ void TestDeviceChoice::keptAcrossRestarts()
     }
 }
 
-int main(int argc, char* argv[])
-{
-    // Set before the settings library first looks for the configuration folder.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    TestDeviceChoice test(config.path());
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestDeviceChoice)
 #include "test_device_choice.moc"

@@ -44,6 +44,7 @@ class TestSettingsFileCommands : public QObject
 
 private slots:
     void init();
+    void cleanup() { m_commands.reset(), m_window.reset(), m_comm.reset(); }
     void openedAndSaved_data();
     void openedAndSaved();
     void failedWriteLeavesTheOldFile();
@@ -164,16 +165,15 @@ void TestSettingsFileCommands::write_data()
     QTest::addColumn<QString>("saveAs"); // the Save dialog's answer; empty: Cancel
     QTest::addColumn<QStringList>("messages"); // a part of each message shown, in order
     QTest::addColumn<QString>("sent"); // the file whose bytes arrive as server.ini; empty: none
-    QTest::newRow("first Write: saved as another name beside an older server.ini")
-        << ""
-        << "~/chosen/other.ini" << QStringList() << "~/chosen/other.ini";
-    QTest::newRow("current file written again") << "~/mine.ini"
-                                                << "" << QStringList() << "~/mine.ini";
-    QTest::newRow("Save cancelled: nothing goes") << ""
-                                                  << "" << QStringList() << "";
-    QTest::newRow("failed write: nothing goes")
-        << "~/missing/mine.ini"
-        << "" << QStringList { "", "Unable to write file" } << "";
+    const auto add = [](const char* tag, const char* current, const char* saveAs,
+                         const QStringList& messages, const char* sent) {
+        QTest::newRow(tag) << QString(current) << QString(saveAs) << messages << QString(sent);
+    };
+    add("first Write: saved as another name beside an older server.ini", "", "~/chosen/other.ini",
+        {}, "~/chosen/other.ini");
+    add("current file written again", "~/mine.ini", "", {}, "~/mine.ini");
+    add("Save cancelled: nothing goes", "", "", {}, "");
+    add("failed write: nothing goes", "~/missing/mine.ini", "", { "", "Unable to write file" }, "");
 }
 
 void TestSettingsFileCommands::write()
@@ -182,44 +182,35 @@ void TestSettingsFileCommands::write()
     QFETCH(QString, saveAs);
     QFETCH(QStringList, messages);
     QFETCH(QString, sent);
-    QTemporaryDir temporary;
-    const auto path = [&](QString text) { return text.replace("~", temporary.path()); };
-    QVERIFY(QDir(temporary.path()).mkdir("chosen"));
+    const auto at = [&](QString text) { return text.replace("~", m_dir->path()); };
+    QVERIFY(QDir(m_dir->path()).mkdir("chosen"));
 
     LrzszReceiver peer({ "rz", "-b", "-y" });
     QVERIFY(peer.isReady());
-    SaxComm comm(QProcessEnvironment {});
-    QVERIFY(comm.setCommPort(peer.devicePath()).ok() && comm.setPortOpen(true).ok());
-    FakeMessageBoxes boxes;
-    FakeFileDialogs dialogs;
+    QVERIFY(m_comm->setCommPort(peer.devicePath()).ok() && m_comm->setPortOpen(true).ok());
     if (!saveAs.isEmpty())
-        dialogs.answers.append(path(saveAs));
-    FakeWorkingDirectory workingDirectory;
-    workingDirectory.path = temporary.path();
-    frmMain window(comm, boxes);
-    window.setCurrentFileName(path(currentFile));
-    SettingsFileCommands settingsFile(window, dialogs, boxes, workingDirectory);
-    QVERIFY(settingsFile.WriteSettingsFile(path("~/server.ini")).ok());
-    QVERIFY(settingsFile.WriteSettingsFile(path("~/chosen/server.ini")).ok());
+        m_dialogs.answers.append(at(saveAs));
+    m_workingDirectory.path = m_dir->path();
+    m_window->setCurrentFileName(at(currentFile));
+    QVERIFY(m_commands->WriteSettingsFile(at("~/server.ini")).ok());
+    QVERIFY(m_commands->WriteSettingsFile(at("~/chosen/server.ini")).ok());
     // What the boxes now hold differs from the older files.
-    window.applySetting({ "txtHost", QString("mail.example.com") });
-    SettingsUpload upload(window, settingsFile, comm, boxes);
-    QSignalSpy finished(&comm, &SaxComm::transferFinished);
+    m_window->applySetting({ "txtHost", QString("mail.example.com") });
+    SettingsUpload upload(*m_window, *m_commands, *m_comm, m_boxes);
+    QSignalSpy finished(m_comm.get(), &SaxComm::transferFinished);
 
-    QTest::mouseClick(window.writeButton(), Qt::LeftButton);
+    QTest::mouseClick(m_window->writeButton(), Qt::LeftButton);
 
-    QCOMPARE(boxes.shown.size(), messages.size());
+    QCOMPARE(m_boxes.shown.size(), messages.size());
     for (qsizetype i = 0; i < messages.size(); ++i)
-        QVERIFY2(boxes.shown[i].contains(messages[i]), qPrintable(boxes.shown[i]));
-    QCOMPARE(comm.transferRunning(), !sent.isEmpty());
+        QVERIFY2(m_boxes.shown[i].contains(messages[i]), qPrintable(m_boxes.shown[i]));
+    QCOMPARE(m_comm->transferRunning(), !sent.isEmpty());
     if (sent.isEmpty())
         return;
     QVERIFY(finished.wait(20000));
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
     QVERIFY(peer.waitForExit(5000));
-    QFile file(path(sent));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray stored = file.readAll();
+    const QByteArray stored = contentOf(at(sent));
     QVERIFY(stored.contains("host=mail.example.com"));
     QCOMPARE(peer.received("server.ini"), stored);
 }

@@ -22,8 +22,7 @@ public:
     }
     Result<> startInTerminal(const QString& program, const QStringList& arguments) override
     {
-        started.append({ program, arguments });
-        return result;
+        return start(program, arguments);
     }
 
     QList<Started> started;

@@ -53,10 +53,6 @@ struct Peer
     QByteArray arrived;
 };
 
-} // namespace
-
-namespace {
-
 QStringList linesOf(const QString& path)
 {
     QFile file(path);
@@ -161,13 +157,12 @@ void TestSaxComm::completedTransfer()
     QSignalSpy finished(&comm, &SaxComm::transferFinished);
 
     frmSaxComm statusWindow(comm.transfer());
-    frmSaxComm* window = &statusWindow;
     QCOMPARE(comm.setTransfer(1), Result<> {});
-    QVERIFY(window->isVisible());
+    QVERIFY(statusWindow.isVisible());
     QVERIFY(!finished.isEmpty() || finished.wait(20000));
     const QString outcome = finished.first().at(1).toString();
     QVERIFY2(outcome.startsWith("Completed: 38 bytes in "), qPrintable(outcome));
-    QCOMPARE(window->text("outcome"), outcome);
+    QCOMPARE(statusWindow.text("outcome"), outcome);
     QVERIFY(peer.waitForExit(5000));
     QCOMPARE(peer.received("server.ini"), kSettings);
 
@@ -207,18 +202,18 @@ void TestSaxComm::runningTransfer()
     comm.setFileToSend(m_files.filePath("server.ini"));
     QSignalSpy finished(&comm, &SaxComm::transferFinished);
     frmSaxComm statusWindow(comm.transfer());
-    frmSaxComm* window = &statusWindow;
     QCOMPARE(comm.setTransfer(1), Result<> {});
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(QTest::qWaitForWindowExposed(&statusWindow));
 
     // A second command is turned down in the window and leaves the transfer alone.
     comm.setFileToSend(m_files.filePath("other.ini"));
     QCOMPARE(comm.setTransfer(1), Result<> {});
-    QVERIFY2(window->text("notice").contains("turned down"), qPrintable(window->text("notice")));
+    QVERIFY2(statusWindow.text("notice").contains("turned down"),
+        qPrintable(statusWindow.text("notice")));
     QCOMPARE(peer.receivedSoFar(comm.port()).count("rz\r"), 1);
     QCOMPARE(QApplication::focusWidget(), focus);
 
-    auto* cancel = window->findChild<QPushButton*>("cmdCancel");
+    auto* cancel = statusWindow.findChild<QPushButton*>("cmdCancel");
     cancel->click();
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished.first().at(1).toString(), QStringLiteral("Failed: cancelled by user"));
@@ -226,7 +221,7 @@ void TestSaxComm::runningTransfer()
     QVERIFY(comm.portOpen());
     // Close now closes the window.
     cancel->click();
-    QVERIFY(!window->isVisible());
+    QVERIFY(!statusWindow.isVisible());
     // Every log switch on but CommSpy off: nothing is logged.
     QVERIFY(!QFile::exists(comm.commSpyLogPath()));
 

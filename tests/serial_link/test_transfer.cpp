@@ -23,6 +23,8 @@ namespace {
 
 const QByteArray kCancel = QByteArray(8, '\x18') + QByteArray(10, '\b');
 
+constexpr qint64 kModified = 1700000000;
+
 // Ten bytes with everything ZMODEM escapes in them.
 const QByteArray kSample("ab\x18\x11\x13@\r\x91\x93\x8d");
 
@@ -37,7 +39,7 @@ Outcome run(TransferProtocol protocol, ScriptedReceiver& device, const QByteArra
 {
     Outcome outcome;
     const std::unique_ptr<TransferSender> sender = TransferSender::create(
-        protocol, device, { "server.ini", content, 1700000000, 0100644 }, { 3, 200, 400 });
+        protocol, device, { "server.ini", content, kModified, 0100644 }, { 3, 200, 400 });
     sender->setOutputDiscarder([&outcome] { ++outcome.discards; });
     QSignalSpy finished(sender.get(), &TransferSender::finished);
     sender->start(earlierInput);
@@ -108,12 +110,6 @@ struct FakeZmodemReceiver
     qint64 longestSegment = 0;
     QByteArray file;
 };
-
-} // namespace
-
-namespace {
-
-constexpr qint64 kModified = 1700000000;
 
 // Every byte that ZMODEM escapes, the '@' CR pairs, 0x1A and NUL among text, then every byte
 // value (289 bytes so far), then random bytes: the first size of them.
