@@ -1,5 +1,7 @@
 #include "testkit/scripted_receiver.h"
 
+#include "serial_link/transfer/crc.h"
+
 #include <QTimer>
 
 #include <utility>
@@ -61,11 +63,26 @@ void ZmodemDecoder::takeData(char c, QList<Event>& events)
     const bool escaped = std::exchange(m_escaped, false);
     if (m_crcLeft > 0) {
         // The CRC, escaped as the data are; ZCRCG and ZCRCQ go on with more data.
-        m_inData = --m_crcLeft > 0 || m_end == 'i' || m_end == 'j';
+        m_crc += escaped ? static_cast<char>(c ^ 0x40) : c;
+        if (--m_crcLeft > 0)
+            return;
+        const QByteArray covered = m_subpacket.data + m_end;
+        QByteArray expected;
+        if (m_crcBytes == 4) {
+            for (quint32 crc = crc32(covered), shift = 0; shift < 32; shift += 8)
+                expected += static_cast<char>((crc >> shift) & 0xFFU);
+        } else {
+            const quint16 crc = crc16(covered);
+            expected = QByteArray { static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFFU) };
+        }
+        m_subpacket.crcOk = m_crc == expected;
+        events.append(std::exchange(m_subpacket, {}));
+        m_inData = m_end == 'i' || m_end == 'j';
     } else if (escaped && c >= 'h' && c <= 'k') {
         m_end = c;
         m_crcLeft = m_crcBytes;
-        events.append({ true, {}, std::exchange(m_data, {}), c });
+        m_crc.clear();
+        m_subpacket = { true, {}, std::exchange(m_data, {}), c };
     } else {
         m_data += escaped ? static_cast<char>(c ^ 0x40) : c;
     }

@@ -36,8 +36,9 @@ private:
 };
 
 /// Reads what a ZMODEM sender writes: headers, and the data subpackets that follow ZFILE and
-/// ZDATA. The headers' CRCs are checked; the subpackets' are skipped (their known answers are
-/// tested with the frames).
+/// ZDATA. The headers' CRCs are checked by the header reader, each subpacket's against the CRC
+/// the receiver announced, so that a subpacket sent with another CRC, or cut, or garbled, is
+/// told apart instead of kept.
 class ZmodemDecoder
 {
 public:
@@ -47,6 +48,7 @@ public:
         zmodem::Header header;
         QByteArray data;
         char end = 0;
+        bool crcOk = true; ///< a subpacket's CRC matches its data
     };
 
     explicit ZmodemDecoder(bool crc32)
@@ -59,6 +61,8 @@ private:
 
     int m_crcBytes;
     int m_crcLeft = 0;
+    QByteArray m_crc;
+    Event m_subpacket;
     bool m_inData = false;
     bool m_escaped = false;
     char m_end = 0;

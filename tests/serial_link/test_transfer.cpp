@@ -88,6 +88,11 @@ struct FakeZmodemReceiver
             device.reply(hexHeader(Header::withPosition(ZRPOS, 0)));
         } else if (std::exchange(loseFirst, false)) {
             skipping = true;
+        } else if (!event.crcOk && !skipping) {
+            // Garbled, or sent with another CRC than announced: asked for again from what
+            // arrived whole, as a receiver does.
+            skipping = true;
+            device.reply(hexHeader(Header::withPosition(ZRPOS, quint32(file.size()))));
         } else if (!skipping) {
             file += event.data;
             segment += event.data.size();
