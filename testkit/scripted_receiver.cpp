@@ -87,3 +87,54 @@ void ZmodemDecoder::takeData(char c, QList<Event>& events)
         m_data += escaped ? static_cast<char>(c ^ 0x40) : c;
     }
 }
+
+using namespace zmodem;
+
+FakeZmodemReceiver::FakeZmodemReceiver(ScriptedReceiver& port)
+    : device(port)
+{
+    device.script = [this](const QByteArray& chunk) {
+        for (const ZmodemDecoder::Event& event : decoder.feed(chunk)) {
+            lastHeader = event.isData ? lastHeader : event.header.type;
+            if (lastHeader != stage)
+                handle(event);
+            else if (!instead.isEmpty())
+                device.reply(instead);
+        }
+    };
+}
+
+void FakeZmodemReceiver::handle(const ZmodemDecoder::Event& event)
+{
+    if (event.isData)
+        takeData(event);
+    else if (lastHeader == ZRQINIT
+        || (lastHeader == ZEOF && event.header.position() == quint32(file.size())))
+        device.reply(hexHeader(Header {
+            ZRINIT, { quint8(buffer), quint8(buffer >> 8), 0, CANFDX | CANOVIO | CANFC32 } }));
+    else if (lastHeader == ZFIN)
+        device.reply(hexHeader(Header::withPosition(ZFIN, 0)));
+    else if (lastHeader == ZDATA)
+        skipping = event.header.position() != quint32(file.size());
+}
+
+void FakeZmodemReceiver::takeData(const ZmodemDecoder::Event& event)
+{
+    if (lastHeader == ZFILE) {
+        device.reply(hexHeader(Header::withPosition(ZRPOS, 0)));
+    } else if (std::exchange(loseFirst, false)) {
+        skipping = true;
+    } else if (!event.crcOk && !skipping) {
+        // Garbled, or sent with another CRC than announced: asked for again from what arrived
+        // whole, as a receiver does.
+        skipping = true;
+        device.reply(hexHeader(Header::withPosition(ZRPOS, quint32(file.size()))));
+    } else if (!skipping) {
+        file += event.data;
+        segment += event.data.size();
+        longestSegment = std::max(longestSegment, segment);
+        segment = event.end == 'k' ? 0 : segment;
+        if (event.end == 'j' || event.end == 'k')
+            device.reply(hexHeader(Header::withPosition(ZACK, quint32(file.size()))));
+    }
+}

@@ -69,3 +69,28 @@ private:
     QByteArray m_data;
     zmodem::HeaderReader m_headers;
 };
+
+/// A ZMODEM receiver that keeps the file it is sent, with a buffer of the size given (2 KiB
+/// unless a test says otherwise). A test makes it break the rules: once the sender has sent the
+/// header stage it answers instead (or nothing); with loseFirst it loses the first data
+/// subpacket and its request for it. A garbled subpacket is asked for again.
+struct FakeZmodemReceiver
+{
+    explicit FakeZmodemReceiver(ScriptedReceiver& port);
+
+    ScriptedReceiver& device;
+    ZmodemDecoder decoder { true };
+    int buffer = 2048; // 0: takes a stream
+    int stage = -1;
+    QByteArray instead;
+    bool loseFirst = false;
+    quint8 lastHeader = 0xFF;
+    bool skipping = false;
+    qint64 segment = 0; // data since the last ZCRCW
+    qint64 longestSegment = 0;
+    QByteArray file;
+
+private:
+    void handle(const ZmodemDecoder::Event& event);
+    void takeData(const ZmodemDecoder::Event& event);
+};
