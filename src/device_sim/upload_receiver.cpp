@@ -98,9 +98,9 @@ void UploadReceiver::fromReceiver(const QByteArray& bytes)
     // waited long enough for a ZMODEM sender, whose call it then no longer takes (its own
     // headers are lower-case hex, never a 'C'); rx and rb cancel while nobody has spoken to
     // them. What it says on its way out stays here: the next receiver calls instead.
-    if ((m_protocol == UploadProtocol::Zmodem && bytes.contains('C'))
-        || (m_bytesFromTerminal == 0 && m_protocol != UploadProtocol::Zmodem
-            && bytes.contains(kCan))) {
+    // Only while nobody has spoken to it: in a session its answers are other bytes.
+    if (m_bytesFromTerminal == 0
+        && (m_protocol == UploadProtocol::Zmodem ? bytes.contains('C') : bytes.contains(kCan))) {
         giveUp();
         return;
     }
@@ -158,6 +158,7 @@ void UploadReceiver::giveUp()
     m_takesInput = false;
     m_receiver.kill();
 }
+
 void UploadReceiver::plainUploadEnded()
 {
     emit uploadEnded({ m_protocol, m_sinceFirstByte.elapsed() - kPlainSilenceMs, true,
