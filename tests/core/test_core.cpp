@@ -186,7 +186,7 @@ void TestCore::handlers()
     // Load alone reports its failure; every other handler skips a failing step and goes on.
     engine.failing = QStringList { "navigate" };
     model.setStartingAddress(a);
-    QCOMPARE(model.load(), Failure("navigate " + a));
+    QCOMPARE(model.load(), Failure { "navigate " + a });
     engine.failing = QStringList { "back", "stop" };
 
     // The first page reported in another form is a new entry. A picked entry navigates once:
