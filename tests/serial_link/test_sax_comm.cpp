@@ -45,7 +45,8 @@ struct Peer
         QTimer::singleShot(0, [&terminal] { terminal.write("\x7f"); });
         if (!QTest::qWaitFor([&] { return received().endsWith('\x7f'); }))
             return "no marker";
-        return arrived.chopped(1);
+        arrived.chop(1);
+        return arrived;
     }
 
     PtyPair pty;
@@ -72,10 +73,7 @@ private slots:
     void devicePaths();
     void completedTransfer();
     void runningTransfer();
-    void refusedAtOnce_data();
-    void refusedAtOnce();
-    void recordsOneLinePerSixteenBytes();
-    void neverGrowsPastItsLimit();
+    void commSpyLog();
 
 private:
     QTemporaryDir m_files; // the file sent and the CommSpy log
@@ -197,6 +195,23 @@ void TestSaxComm::runningTransfer()
     main.Load();
     QCOMPARE(boxes.shown, QStringList {});
     QVERIFY(comm.portOpen() && comm.port().baudRate() == 9600 && comm.startupOption() == 3);
+    // Commands refused at once, with nothing put on the line.
+    const struct
+    {
+        const char* file; // in the test's folder; empty: none named
+        int option;
+        const char* description;
+    } refusals[] = { { ".", 3, "is a folder" }, { "", 3, "No file to send" },
+        { "server.ini", 7, "selects no transfer" } };
+    for (const auto& refusal : refusals) {
+        comm.setStartupOption(refusal.option);
+        comm.setFileToSend(*refusal.file ? m_files.filePath(refusal.file) : QString());
+        const Result<> started = comm.setTransfer(1);
+        QVERIFY2(!started.ok() && started.error().contains(refusal.description),
+            qPrintable(started.ok() ? "none" : started.error()));
+    }
+    QCOMPARE(peer.receivedSoFar(comm.port()), QByteArray());
+    comm.setStartupOption(3);
     // The status window leaves the keyboard with the window the user works in.
     main.show();
     QVERIFY(QTest::qWaitForWindowActive(&main));
@@ -246,38 +261,12 @@ void TestSaxComm::runningTransfer()
     QCOMPARE(comm.commPort(), QStringLiteral("COM2"));
 }
 
-void TestSaxComm::refusedAtOnce_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("option");
-    QTest::addColumn<QString>("description");
-
-    QTest::newRow("a folder") << "." << 3 << "is a folder";
-    QTest::newRow("no file named") << "" << 3 << "No file to send";
-    QTest::newRow("unknown protocol") << "server.ini" << 7 << "selects no transfer";
-}
-
-void TestSaxComm::refusedAtOnce()
-{
-    QFETCH(QString, file);
-    QFETCH(int, option);
-    QFETCH(QString, description);
-    Peer peer;
-    SaxComm comm(com1At(peer.pty.endA()));
-    QCOMPARE(comm.setPortOpen(true), Result<> {});
-    comm.setStartupOption(option);
-    comm.setFileToSend(file.isEmpty() ? file : m_files.filePath(file));
-    const Result<> started = comm.setTransfer(1);
-    QVERIFY2(!started.ok() && started.error().contains(description),
-        qPrintable(started.ok() ? "none" : started.error()));
-    // Nothing goes on the line, now or in the events it queued.
-    QCOMPARE(peer.receivedSoFar(comm.port()), QByteArray());
-}
-
-void TestSaxComm::recordsOneLinePerSixteenBytes()
+void TestSaxComm::commSpyLog()
 {
     QTemporaryDir dir;
-    CommSpyLog log(dir.filePath("commspy.log"));
+    const QString path = dir.filePath("commspy.log");
+    constexpr qint64 kLimit = 2000;
+    CommSpyLog log(path, kLimit);
     log.record(LogSwitch::Events, "Port COM1 (/dev/ttyUSB0) opened at 9600,n,8,1");
     log.recordBytes(LogSwitch::Output, QByteArray("rz\r**\030B010000002\0\177\200\377 ~", 22));
     log.recordBytes(LogSwitch::Input, QByteArray("\x06"));
@@ -287,7 +276,7 @@ void TestSaxComm::recordsOneLinePerSixteenBytes()
     // Each line begins with the time to the millisecond; the columns of a short line are kept.
     const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
     QStringList records;
-    for (const QString& line : linesOf(dir.filePath("commspy.log"))) {
+    for (const QString& line : linesOf(path)) {
         QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
         records << line.mid(24);
     }
@@ -297,14 +286,8 @@ void TestSaxComm::recordsOneLinePerSixteenBytes()
             "output   00 7f 80 ff 20 7e" + QString(32, ' ') + ".... ~",
             "input    06" + QString(47, ' ') + ".", "property settings = 9600,n,8,1",
             "warning  Transfer Failed: no answer" }));
-}
 
-void TestSaxComm::neverGrowsPastItsLimit()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("commspy.log");
-    constexpr qint64 kLimit = 2000;
-    CommSpyLog log(path, kLimit);
+    // Past its limit, the log starts again and the records before go to the previous file.
     for (int i = 0; i < 200; ++i) {
         log.record(LogSwitch::Events, QString("record %1").arg(i));
         QVERIFY(QFileInfo(path).size() <= kLimit);
