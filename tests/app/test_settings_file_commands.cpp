@@ -47,8 +47,7 @@ private slots:
     void cleanup() { m_commands.reset(), m_window.reset(), m_comm.reset(); }
     void openedAndSaved_data();
     void openedAndSaved();
-    void failedWriteLeavesTheOldFile();
-    void openInAFolderThatCannotBeEntered();
+    void failuresLeaveWhatWasThere();
     void qtSaveDialog();
     void write_data();
     void write();
@@ -104,8 +103,18 @@ void TestSettingsFileCommands::openedAndSaved()
     QCOMPARE(QFile::permissions(path("saved.ini")), QFile::Permissions(0x6600)); // rw-------
 }
 
-void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
+void TestSettingsFileCommands::failuresLeaveWhatWasThere()
 {
+    // Open in a folder that cannot be entered: the working folder stays where it was and the
+    // command goes on to the reader's failure.
+    m_workingDirectory.path = "/before";
+    m_workingDirectory.refused << path("missing");
+    m_dialogs.answers << path("missing/new.ini");
+    m_window->menu().ReadFile->trigger();
+    QCOMPARE(m_window->CurrentFileName(), path("missing/new.ini"));
+    QCOMPARE(m_workingDirectory.path, "/before");
+
+    // A failed write leaves the old file as it was, and nothing beside it.
     const QString target = path("server.ini");
     QVERIFY(m_commands->WriteSettingsFile(target).ok());
     const QByteArray old = contentOf(target);
@@ -118,22 +127,10 @@ void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
     setrlimit(RLIMIT_FSIZE, &limit);
 
     QVERIFY(!m_commands->WriteSettingsFile(target).ok());
-    QCOMPARE(m_boxes.shown, QStringList { "File too large" });
+    QCOMPARE(m_boxes.shown, (QStringList { "No such file or directory", "File too large" }));
     QCOMPARE(
         QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { "server.ini" });
     QCOMPARE(contentOf(target), old);
-}
-
-void TestSettingsFileCommands::openInAFolderThatCannotBeEntered()
-{
-    m_workingDirectory.path = "/before";
-    m_workingDirectory.refused << path("missing");
-    m_dialogs.answers << path("missing/new.ini");
-    // The working folder stays where it was and the command goes on to the reader's failure.
-    m_window->menu().ReadFile->trigger();
-    QCOMPARE(m_window->CurrentFileName(), path("missing/new.ini"));
-    QCOMPARE(m_workingDirectory.path, "/before");
-    QCOMPARE(m_boxes.shown, QStringList { "No such file or directory" });
 }
 
 void TestSettingsFileCommands::qtSaveDialog()
