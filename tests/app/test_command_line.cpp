@@ -78,57 +78,56 @@ void TestCommandLine::start(
 void TestCommandLine::runs_data()
 {
     QTest::addColumn<QStringList>("args"); // "@" stands for the receiver's device
-    QTest::addColumn<QString>("out"); // begins a line of standard output; empty: none, refused
     QTest::addColumn<QString>("err"); // a part of standard error
+    QTest::addColumn<QString>("out"); // begins a line of standard output; empty: none, refused
     QTest::addColumn<QStringList>("receiver"); // the lrzsz receiver at the far end; empty: none
     QTest::addColumn<QString>("portVariable"); // set to the receiver's device
     const auto row
-        = [](const char* tag, const QStringList& args, const QString& out, const QString& err,
+        = [](const char* tag, const QStringList& args, const QString& err, const QString& out = {},
               const QStringList& receiver = {}, const QString& portVariable = {}) {
-              QTest::newRow(tag) << args << out << err << receiver << portVariable;
+              QTest::newRow(tag) << args << err << out << receiver << portVariable;
           };
-    const QString version = QString::fromUtf16(frmAbout::kVersion);
-    row("version", { "--version" }, "zelvic " + version + "\n", "");
-    row("help", { "--help" }, "Exit status: 0", "");
-    row("unknown option", { "--upload", "~/prepared.ini", "--baud" }, "", "Unknown option 'baud'");
-    row("stray argument", { "--upload", "~/prepared.ini", "COM2" }, "",
-        "Unexpected argument \"COM2\"");
-    row("protocol not a number", { "--upload", "~/prepared.ini", "--protocol", "z" }, "",
+    row("version", { "--version" }, "", "zelvic " + QString::fromUtf16(frmAbout::kVersion) + "\n");
+    row("help", { "--help" }, "", "Exit status: 0");
+    row("unknown option", { "--upload", "~/prepared.ini", "--baud" }, "Unknown option 'baud'");
+    row("stray argument", { "--upload", "~/prepared.ini", "COM2" }, "Unexpected argument \"COM2\"");
+    row("protocol not a number", { "--upload", "~/prepared.ini", "--protocol", "z" },
         "Protocol \"z\" is not a number");
-    row("protocol unknown", { "--upload", "~/prepared.ini", "--protocol", "4" }, "",
+    row("protocol unknown", { "--upload", "~/prepared.ini", "--protocol", "4" },
         "Protocol 4 is unknown");
-    row("missing file", { "--upload", "~/missing.ini" }, "",
+    row("missing file", { "--upload", "~/missing.ini" },
         "\"~/missing.ini\", does not exist. Give the path");
-    row("random bytes", { "--upload", "~/random.bin" }, "",
+    row("random bytes", { "--upload", "~/random.bin" },
         "\"~/random.bin\" is not a settings file: the terminal recognises no setting in it.");
-    row("empty file", { "--upload", "~/empty.ini" }, "",
+    row("empty file", { "--upload", "~/empty.ini" },
         "is not a settings file: The settings file is empty.");
-    row("illegal settings string", { "--upload", "~/prepared.ini", "--settings", "9600,n,8,3" }, "",
+    row("illegal settings string", { "--upload", "~/prepared.ini", "--settings", "9600,n,8,3" },
         "Illegal SETTINGS string \"9600,n,8,3\"");
     row("missing device, COM2 as the environment maps it",
-        { "--upload", "~/prepared.ini", "--port", "COM2" }, "",
+        { "--upload", "~/prepared.ini", "--port", "COM2" },
         "Cannot open serial port COM2 (~/no-device, set by ZELVIC_COM2): there is no such "
         "device. Connect the cable or adapter, or set ZELVIC_COM2 to another device.");
-    row("missing device path", { "--upload", "~/prepared.ini", "--port", "~/tty9" }, "",
+    row("missing device path", { "--upload", "~/prepared.ini", "--port", "~/tty9" },
         "Cannot open serial port ~/tty9: there is no such device. Connect the cable or adapter.\n");
     const QString sent = "~/prepared.ini: sent as server.ini, 2048 bytes, ";
     row("XMODEM to a device path",
         { "--upload", "~/prepared.ini", "--port", "@", "--protocol", "1", "--settings",
             "19200,n,8,2" },
-        sent + "XMODEM, ", "Sending server.ini (2048 bytes) with XMODEM\n",
+        "Sending server.ini (2048 bytes) with XMODEM\n", sent + "XMODEM, ",
         { "rx", "-b", "-c", "server.ini" });
     row("YMODEM to COM2", { "--upload", "~/prepared.ini", "--port", "COM2", "--protocol", "2" },
-        sent + "YMODEM, ", "Sending server.ini (2048 bytes) with YMODEM\n", { "rb", "-b", "-y" },
+        "Sending server.ini (2048 bytes) with YMODEM\n", sent + "YMODEM, ", { "rb", "-b", "-y" },
         "ZELVIC_COM2");
-    row("defaults: ZMODEM to COM1", { "--upload", "~/prepared.ini" }, sent + "ZMODEM, ",
-        "Sending server.ini (2048 bytes) with ZMODEM\n", { "rz", "-b", "-y" }, "ZELVIC_COM1");
+    row("defaults: ZMODEM to COM1", { "--upload", "~/prepared.ini" },
+        "Sending server.ini (2048 bytes) with ZMODEM\n", sent + "ZMODEM, ", { "rz", "-b", "-y" },
+        "ZELVIC_COM1");
 }
 
 void TestCommandLine::runs()
 {
     QFETCH(QStringList, args);
-    QFETCH(QString, out);
     QFETCH(QString, err);
+    QFETCH(QString, out);
     QFETCH(QStringList, receiver);
     QFETCH(QString, portVariable);
     std::optional<LrzszReceiver> peer;
@@ -161,7 +160,7 @@ void TestCommandLine::runs()
 void TestCommandLine::fails_data()
 {
     QTest::addColumn<int>("signalNumber"); // 0: none, the receiver refuses every block instead
-    QTest::addColumn<QString>("end"); // of standard error
+    QTest::addColumn<QString>("end"); // the end of standard error
     QTest::newRow("SIGTERM") << SIGTERM << "\nFailed: cancelled by signal\n";
     QTest::newRow("SIGINT") << SIGINT << "\nFailed: cancelled by signal\n";
     // A failure of the transfer itself comes with what the user can do about it.

@@ -35,7 +35,8 @@ QByteArray contentOf(const QString& path)
 // A fresh rig for each test: the main window over a closed port, its file commands, the fakes.
 struct Rig
 {
-    QString path(const QString& name) const { return dir.filePath(name); }
+    // "~" in a path stands for the rig's folder.
+    QString at(QString path) const { return path.replace("~", dir.path()); }
 
     FakeMessageBoxes boxes;
     FakeFileDialogs dialogs;
@@ -81,17 +82,16 @@ void TestSettingsFileCommands::openedAndSaved()
     Rig rig;
     QFETCH(QString, opened);
     QFETCH(QString, saved);
-    rig.dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened)
-                        << rig.path("saved.ini");
+    const QString target = rig.at("~/saved.ini");
+    rig.dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened) << target;
     rig.window.menu().ReadFile->trigger();
     ::umask(022);
     rig.window.menu().WriteFile->trigger();
-    QCOMPARE(contentOf(rig.path("saved.ini")),
-        contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
+    QCOMPARE(contentOf(target), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
     // The folder of the file saved is the one the upload sends from.
     QCOMPARE(rig.workingDirectory.path, QDir(rig.dir.path()).absolutePath());
     // A new file holds the password for its owner's eyes only.
-    QCOMPARE(QFile::permissions(rig.path("saved.ini")), QFile::Permissions(0x6600)); // rw-------
+    QCOMPARE(QFile::permissions(target), QFile::Permissions(0x6600)); // rw-------
 }
 
 void TestSettingsFileCommands::failuresLeaveWhatWasThere()
@@ -100,14 +100,14 @@ void TestSettingsFileCommands::failuresLeaveWhatWasThere()
     // Open in a folder that cannot be entered: the working folder stays where it was and the
     // command goes on to the reader's failure.
     rig.workingDirectory.path = "/before";
-    rig.workingDirectory.refused << rig.path("missing");
-    rig.dialogs.answers << rig.path("missing/new.ini");
+    rig.workingDirectory.refused << rig.at("~/missing");
+    rig.dialogs.answers << rig.at("~/missing/new.ini");
     rig.window.menu().ReadFile->trigger();
-    QCOMPARE(rig.window.CurrentFileName(), rig.path("missing/new.ini"));
+    QCOMPARE(rig.window.CurrentFileName(), rig.at("~/missing/new.ini"));
     QCOMPARE(rig.workingDirectory.path, "/before");
 
     // A failed write leaves the old file as it was, and nothing beside it.
-    const QString target = rig.path("server.ini");
+    const QString target = rig.at("~/server.ini");
     QVERIFY(rig.commands.WriteSettingsFile(target).ok());
     const QByteArray old = contentOf(target);
     // A file-size limit makes every write past its first bytes fail, as a full disk does.
@@ -143,9 +143,8 @@ void TestSettingsFileCommands::qtSaveDialog()
         name->setText(old);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own accept() is protected
     });
-    QtFileDialogs dialogs;
-    const std::optional<QString> chosen
-        = dialogs.showSave({ "Init files (*.ini)|*.ini|All files (*.*)|*.*|", "server.ini", 1 });
+    const std::optional<QString> chosen = QtFileDialogs().showSave(
+        { "Init files (*.ini)|*.ini|All files (*.*)|*.*|", "server.ini", 1 });
     QCOMPARE(shown, (QStringList { "Init files (*.ini) *", "All files (*.*)", "server.ini" }));
     QCOMPARE(chosen.value_or("(cancelled)"), old);
 }
@@ -174,18 +173,17 @@ void TestSettingsFileCommands::write()
     QFETCH(QString, saveAs);
     QFETCH(QStringList, messages);
     QFETCH(QString, sent);
-    const auto at = [&](QString text) { return text.replace("~", rig.dir.path()); };
     QVERIFY(QDir(rig.dir.path()).mkdir("chosen"));
 
     LrzszReceiver peer({ "rz", "-b", "-y" });
     QVERIFY(peer.isReady());
     QVERIFY(rig.comm.setCommPort(peer.devicePath()).ok() && rig.comm.setPortOpen(true).ok());
     if (!saveAs.isEmpty())
-        rig.dialogs.answers.append(at(saveAs));
+        rig.dialogs.answers.append(rig.at(saveAs));
     rig.workingDirectory.path = rig.dir.path();
-    rig.window.setCurrentFileName(at(currentFile));
-    QVERIFY(rig.commands.WriteSettingsFile(at("~/server.ini")).ok());
-    QVERIFY(rig.commands.WriteSettingsFile(at("~/chosen/server.ini")).ok());
+    rig.window.setCurrentFileName(rig.at(currentFile));
+    QVERIFY(rig.commands.WriteSettingsFile(rig.at("~/server.ini")).ok());
+    QVERIFY(rig.commands.WriteSettingsFile(rig.at("~/chosen/server.ini")).ok());
     // What the boxes now hold differs from the older files.
     rig.window.applySetting({ "txtHost", QString("mail.example.com") });
     SettingsUpload upload(rig.window, rig.commands, rig.comm, rig.boxes);
@@ -202,7 +200,7 @@ void TestSettingsFileCommands::write()
     QVERIFY(finished.wait(20000));
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
     QVERIFY(peer.waitForExit(5000));
-    const QByteArray stored = contentOf(at(sent));
+    const QByteArray stored = contentOf(rig.at(sent));
     QVERIFY(stored.contains("host=mail.example.com"));
     QCOMPARE(peer.received("server.ini"), stored);
 }
