@@ -1,4 +1,3 @@
-#include "app/command_line_upload.h"
 #include "testkit/lrzsz_receiver.h"
 #include "testkit/pty_pair.h"
 #include "windows/frm_about.h"
@@ -6,15 +5,15 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSerialPort>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <optional>
 
-// `zelvic --upload` run as a user runs it, with no display, and the upload in-process where the
-// senders' limits must be short. In arguments, "~" stands for a temporary folder holding
-// "prepared.ini", a settings file, "random.bin" and "empty.ini".
+// `zelvic --upload` run as a user runs it, with no display. In arguments and in what is shown, "~"
+// stands for a temporary folder holding "prepared.ini", a settings file, "random.bin" and
+// "empty.ini".
 
 namespace {
 
@@ -27,13 +26,6 @@ QByteArray settingsFile(qsizetype size)
     return head + QByteArray(size - head.size() - 2, 'x') + "\r\n";
 }
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 } // namespace
 
 class TestCommandLine : public QObject
@@ -42,18 +34,13 @@ class TestCommandLine : public QObject
 
 private slots:
     void initTestCase();
-    void endsBeforeTransfer_data();
-    void endsBeforeTransfer();
-    void uploads_data();
-    void uploads();
-    void silentLine();
-    void signalCancels_data();
-    void signalCancels();
+    void runs_data();
+    void runs();
+    void fails_data();
+    void fails();
 
 private:
-    QStringList arguments(const QStringList& args) const;
     void start(QProcess& zelvic, const QStringList& args, const QProcessEnvironment& extra = {});
-    Run run(const QStringList& args, const QProcessEnvironment& extra = {});
 
     QTemporaryDir m_dir;
 };
@@ -73,14 +60,6 @@ void TestCommandLine::initTestCase()
     }
 }
 
-QStringList TestCommandLine::arguments(const QStringList& args) const
-{
-    QStringList result;
-    for (const QString& argument : args)
-        result << QString(argument).replace("~", m_dir.path());
-    return result;
-}
-
 void TestCommandLine::start(
     QProcess& zelvic, const QStringList& args, const QProcessEnvironment& extra)
 {
@@ -93,31 +72,23 @@ void TestCommandLine::start(
     environment.insert("ZELVIC_COM2", m_dir.filePath("no-device"));
     environment.insert(extra);
     zelvic.setProcessEnvironment(environment);
-    zelvic.start(ZELVIC_PROGRAM, arguments(args));
+    zelvic.start(ZELVIC_PROGRAM, QStringList(args).replaceInStrings("~", m_dir.path()));
 }
 
-Run TestCommandLine::run(const QStringList& args, const QProcessEnvironment& extra)
+void TestCommandLine::runs_data()
 {
-    QProcess zelvic;
-    start(zelvic, args, extra);
-    if (!zelvic.waitForFinished(90000) || zelvic.exitStatus() != QProcess::NormalExit)
-        return {};
-    return { zelvic.exitCode(), zelvic.readAllStandardOutput(), zelvic.readAllStandardError() };
-}
-
-void TestCommandLine::endsBeforeTransfer_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("out"); // a part of standard output; empty: none at all
-    QTest::addColumn<QString>("err"); // a part of standard error; empty: a success
-    const auto row = [](const char* tag, const QStringList& args, const QString& err) {
-        QTest::newRow(tag) << args << QString() << err;
-    };
-    const QString version = QString::fromUtf16(frmAbout::kVersion);
-    QTest::newRow("version") << QStringList { "--version" } << "zelvic " + version + "\n"
-                             << "";
-    QTest::newRow("help") << QStringList { "--help" } << "Exit status: 0"
-                          << "";
+    QTest::addColumn<QStringList>("args"); // "@" stands for the receiver's device
+    QTest::addColumn<QString>("err"); // a part of standard error
+    QTest::addColumn<QString>("out"); // begins a line of standard output; empty: none, refused
+    QTest::addColumn<QStringList>("receiver"); // the lrzsz receiver at the far end; empty: none
+    QTest::addColumn<QString>("portVariable"); // set to the receiver's device
+    const auto row
+        = [](const char* tag, const QStringList& args, const QString& err, const QString& out = {},
+              const QStringList& receiver = {}, const QString& portVariable = {}) {
+              QTest::newRow(tag) << args << err << out << receiver << portVariable;
+          };
+    row("version", { "--version" }, "", "zelvic " + QString::fromUtf16(frmAbout::kVersion) + "\n");
+    row("help", { "--help" }, "", "Exit status: 0");
     row("unknown option", { "--upload", "~/prepared.ini", "--baud" }, "Unknown option 'baud'");
     row("stray argument", { "--upload", "~/prepared.ini", "COM2" }, "Unexpected argument \"COM2\"");
     row("protocol not a number", { "--upload", "~/prepared.ini", "--protocol", "z" },
@@ -138,97 +109,72 @@ void TestCommandLine::endsBeforeTransfer_data()
         "device. Connect the cable or adapter, or set ZELVIC_COM2 to another device.");
     row("missing device path", { "--upload", "~/prepared.ini", "--port", "~/tty9" },
         "Cannot open serial port ~/tty9: there is no such device. Connect the cable or adapter.\n");
+    const QString sent = "~/prepared.ini: sent as server.ini, 2048 bytes, ";
+    row("XMODEM to a device path",
+        { "--upload", "~/prepared.ini", "--port", "@", "--protocol", "1", "--settings",
+            "19200,n,8,2" },
+        "Sending server.ini (2048 bytes) with XMODEM\n", sent + "XMODEM, ",
+        { "rx", "-b", "-c", "server.ini" });
+    row("YMODEM to COM2", { "--upload", "~/prepared.ini", "--port", "COM2", "--protocol", "2" },
+        "Sending server.ini (2048 bytes) with YMODEM\n", sent + "YMODEM, ", { "rb", "-b", "-y" },
+        "ZELVIC_COM2");
+    row("defaults: ZMODEM to COM1", { "--upload", "~/prepared.ini" },
+        "Sending server.ini (2048 bytes) with ZMODEM\n", sent + "ZMODEM, ", { "rz", "-b", "-y" },
+        "ZELVIC_COM1");
 }
 
-void TestCommandLine::endsBeforeTransfer()
+void TestCommandLine::runs()
 {
     QFETCH(QStringList, args);
-    QFETCH(QString, out);
     QFETCH(QString, err);
-    const Run ran = run(args);
-    QCOMPARE(ran.status, err.isEmpty() ? 0 : 2);
-    QVERIFY2(out.isEmpty() ? ran.out.isEmpty() : ran.out.contains(out), qPrintable(ran.out));
-    QVERIFY2(ran.err.contains(arguments({ err }).first()), qPrintable(ran.err));
-}
-
-void TestCommandLine::uploads_data()
-{
-    QTest::addColumn<QStringList>("receiver");
-    QTest::addColumn<QStringList>("options"); // "@" stands for the receiver's device
-    QTest::addColumn<QString>("portVariable"); // set to the receiver's device
-    QTest::addColumn<QString>("protocol");
-    QTest::newRow("XMODEM to a device path")
-        << QStringList { "rx", "-b", "-c", "server.ini" }
-        << QStringList { "--port", "@", "--protocol", "1", "--settings", "19200,n,8,2" } << ""
-        << "XMODEM";
-    QTest::newRow("YMODEM to COM2")
-        << QStringList { "rb", "-b", "-y" } << QStringList { "--port", "COM2", "--protocol", "2" }
-        << "ZELVIC_COM2"
-        << "YMODEM";
-    QTest::newRow("defaults: ZMODEM to COM1")
-        << QStringList { "rz", "-b", "-y" } << QStringList {} << "ZELVIC_COM1"
-        << "ZMODEM";
-}
-
-void TestCommandLine::uploads()
-{
+    QFETCH(QString, out);
     QFETCH(QStringList, receiver);
-    QFETCH(QStringList, options);
     QFETCH(QString, portVariable);
-    QFETCH(QString, protocol);
-    LrzszReceiver peer(receiver);
-    QVERIFY(peer.isReady());
-    options.replaceInStrings("@", peer.devicePath());
+    std::optional<LrzszReceiver> peer;
     QProcessEnvironment extra;
-    if (!portVariable.isEmpty())
-        extra.insert(portVariable, peer.devicePath());
-    const Run ran = run(QStringList { "--upload", "~/prepared.ini" } + options, extra);
-    QVERIFY2(ran.status == 0, qPrintable(ran.err));
-    QVERIFY2(ran.err.contains("Sending server.ini (2048 bytes) with " + protocol + "\n")
-            && ran.err.contains("\nCompleted: 2048 bytes in "),
-        qPrintable(ran.err));
-    QVERIFY2(
-        ran.out.startsWith(arguments({ "~/prepared.ini: sent as server.ini, 2048 bytes, " }).first()
-            + protocol + ", "),
-        qPrintable(ran.out));
-    QVERIFY(peer.waitForExit(5000));
-    QCOMPARE(peer.received("server.ini"), settingsFile(2048));
+    if (!receiver.isEmpty()) {
+        peer.emplace(receiver);
+        QVERIFY(peer->isReady());
+        args.replaceInStrings("@", peer->devicePath());
+        if (!portVariable.isEmpty())
+            extra.insert(portVariable, peer->devicePath());
+    }
+    QProcess zelvic;
+    start(zelvic, args, extra);
+    QVERIFY(zelvic.waitForFinished(90000));
+    QCOMPARE(zelvic.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(zelvic.exitCode(), out.isEmpty() ? 2 : 0);
+    const QString shownOut = zelvic.readAllStandardOutput();
+    const QString shownErr = zelvic.readAllStandardError();
+    QVERIFY2(out.isEmpty() ? shownOut.isEmpty()
+                           : ("\n" + shownOut).contains("\n" + out.replace("~", m_dir.path())),
+        qPrintable(shownOut));
+    QVERIFY2(shownErr.contains(err.replace("~", m_dir.path())), qPrintable(shownErr));
+    if (!peer)
+        return;
+    QVERIFY2(shownErr.contains("\nCompleted: 2048 bytes in "), qPrintable(shownErr));
+    QVERIFY(peer->waitForExit(5000));
+    QCOMPARE(peer->received("server.ini"), settingsFile(2048));
 }
 
-void TestCommandLine::silentLine()
+void TestCommandLine::fails_data()
 {
-    PtyPair line; // nothing reads or answers at the far end
-    QVERIFY(line.isReady());
-    QProcessEnvironment environment;
-    environment.insert("ZELVIC_COM1", line.endA());
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    CommandLineUpload upload({ m_dir.filePath("prepared.ini"), "COM1", "9600,n,8,1", 1 },
-        { environment }, outStream, errStream, false, { 2, 200, 500 });
-    QSignalSpy ended(&upload, &CommandLineUpload::ended);
-    QVERIFY(upload.start());
-    QVERIFY(ended.wait(20000));
-    QCOMPARE(ended.first().first().value<UploadExit>(), UploadExit::Failed);
-    QVERIFY2(err.endsWith("Failed: no answer\nCheck that the server is connected, switched on and "
-                          "ready, then press Write again.\n"),
-        qPrintable(err));
-    QCOMPARE(out, QString());
+    QTest::addColumn<int>("signalNumber"); // 0: none, the receiver refuses every block instead
+    QTest::addColumn<QString>("end"); // the end of standard error
+    QTest::newRow("SIGTERM") << SIGTERM << "\nFailed: cancelled by signal\n";
+    QTest::newRow("SIGINT") << SIGINT << "\nFailed: cancelled by signal\n";
+    // A failure of the transfer itself comes with what the user can do about it.
+    QTest::newRow("refused") << 0
+                             << "\nFailed: too many errors\nCheck that the server is connected, "
+                                "switched on and ready, then press Write again.\n";
 }
 
-void TestCommandLine::signalCancels_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
-}
-
-void TestCommandLine::signalCancels()
+void TestCommandLine::fails()
 {
     QFETCH(int, signalNumber);
-    // The test plays an XMODEM receiver that takes the first block, then goes quiet: the
-    // transfer waits for its answer, however fast the pseudo-terminal is.
+    QFETCH(QString, end);
+    // The test plays an XMODEM receiver that takes the first block, then goes quiet or refuses
+    // the second: the transfer waits for its answer, however fast the pseudo-terminal is.
     PtyPair line;
     QVERIFY(line.isReady());
     QSerialPort far(line.endB());
@@ -243,25 +189,30 @@ void TestCommandLine::signalCancels()
         return err.contains(part);
     };
     QByteArray received;
-    const auto farReceives = [&](const QByteArray& answer, const auto& enough) {
+    // The answer goes out, then the far end reads until the receiver is told to stop or the
+    // given number of bytes has arrived.
+    const auto farReceives = [&](const QByteArray& answer, qsizetype size) {
         far.write(answer);
+        const auto enough = [&] { return received.endsWith(kCancel) || received.size() >= size; };
         while (!enough() && far.waitForReadyRead(10000))
             received += far.readAll();
         return enough();
     };
     QVERIFY2(errorShows("with XMODEM\n"), qPrintable(err));
-    QVERIFY(farReceives("C", [&] { return received.size() >= 133; }));
-    QVERIFY(farReceives("\x06", [&] { return received.size() >= 2 * 133; }));
+    QVERIFY(farReceives("C", 133));
+    QVERIFY(farReceives("\x06", 2 * 133));
     QVERIFY2(errorShows("128 of 2048 bytes"), qPrintable(err));
 
-    QCOMPARE(::kill(pid_t(zelvic.processId()), signalNumber), 0);
+    if (signalNumber != 0)
+        QCOMPARE(::kill(pid_t(zelvic.processId()), signalNumber), 0);
     // The receiver is told.
-    QVERIFY(farReceives({}, [&] { return received.endsWith(kCancel); }));
+    while (!received.endsWith(kCancel))
+        QVERIFY(farReceives(signalNumber != 0 ? "" : "\x15", received.size() + 133));
     QVERIFY(zelvic.waitForFinished(10000));
     err += zelvic.readAllStandardError();
     QCOMPARE(zelvic.exitStatus(), QProcess::NormalExit);
     QCOMPARE(zelvic.exitCode(), 1);
-    QVERIFY2(err.endsWith("\nFailed: cancelled by signal\n"), qPrintable(err));
+    QVERIFY2(err.endsWith(end), qPrintable(err));
     QCOMPARE(zelvic.readAllStandardOutput(), QByteArray());
 }
 

@@ -21,7 +21,6 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
-#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -33,48 +32,38 @@ QByteArray contentOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
 }
 
+// A fresh rig for each test: the main window over a closed port, its file commands, the fakes.
+struct Rig
+{
+    // "~" in a path stands for the rig's folder.
+    QString at(QString path) const { return path.replace("~", dir.path()); }
+
+    FakeMessageBoxes boxes;
+    FakeFileDialogs dialogs;
+    FakeWorkingDirectory workingDirectory;
+    QTemporaryDir dir;
+    SaxComm comm { QProcessEnvironment() };
+    frmMain window { comm, boxes };
+    SettingsFileCommands commands { window, dialogs, boxes, workingDirectory };
+};
+
 } // namespace
 
-// In Write's paths below, "~" stands for a fresh temporary folder: the working folder, which holds
-// a "server.ini" from before, as does "~/chosen".
+// In Write's paths below, "~" stands for the rig's folder: the working folder, which holds a
+// "server.ini" from before, as does "~/chosen".
 
 class TestSettingsFileCommands : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup() { m_commands.reset(), m_window.reset(), m_comm.reset(); }
     void openedAndSaved_data();
     void openedAndSaved();
-    void failedWriteLeavesTheOldFile();
-    void openInAFolderThatCannotBeEntered();
+    void failuresLeaveWhatWasThere();
     void qtSaveDialog();
     void write_data();
     void write();
-
-private:
-    QString path(const QString& name) const { return m_dir->filePath(name); }
-
-    FakeMessageBoxes m_boxes;
-    FakeFileDialogs m_dialogs;
-    FakeWorkingDirectory m_workingDirectory;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SaxComm> m_comm;
-    std::unique_ptr<frmMain> m_window;
-    std::unique_ptr<SettingsFileCommands> m_commands;
 };
-
-void TestSettingsFileCommands::init()
-{
-    m_boxes.shown.clear();
-    m_dialogs = FakeFileDialogs();
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_comm = std::make_unique<SaxComm>(QProcessEnvironment());
-    m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
-    m_commands
-        = std::make_unique<SettingsFileCommands>(*m_window, m_dialogs, m_boxes, m_workingDirectory);
-}
 
 void TestSettingsFileCommands::openedAndSaved_data()
 {
@@ -90,24 +79,36 @@ void TestSettingsFileCommands::openedAndSaved_data()
 
 void TestSettingsFileCommands::openedAndSaved()
 {
+    Rig rig;
     QFETCH(QString, opened);
     QFETCH(QString, saved);
-    m_dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened) << path("saved.ini");
-    m_window->menu().ReadFile->trigger();
+    const QString target = rig.at("~/saved.ini");
+    rig.dialogs.answers << QFINDTESTDATA("../data/settings_file/" + opened) << target;
+    rig.window.menu().ReadFile->trigger();
     ::umask(022);
-    m_window->menu().WriteFile->trigger();
-    QCOMPARE(
-        contentOf(path("saved.ini")), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
+    rig.window.menu().WriteFile->trigger();
+    QCOMPARE(contentOf(target), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
     // The folder of the file saved is the one the upload sends from.
-    QCOMPARE(m_workingDirectory.path, QDir(m_dir->path()).absolutePath());
+    QCOMPARE(rig.workingDirectory.path, QDir(rig.dir.path()).absolutePath());
     // A new file holds the password for its owner's eyes only.
-    QCOMPARE(QFile::permissions(path("saved.ini")), QFile::Permissions(0x6600)); // rw-------
+    QCOMPARE(QFile::permissions(target), QFile::Permissions(0x6600)); // rw-------
 }
 
-void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
+void TestSettingsFileCommands::failuresLeaveWhatWasThere()
 {
-    const QString target = path("server.ini");
-    QVERIFY(m_commands->WriteSettingsFile(target).ok());
+    Rig rig;
+    // Open in a folder that cannot be entered: the working folder stays where it was and the
+    // command goes on to the reader's failure.
+    rig.workingDirectory.path = "/before";
+    rig.workingDirectory.refused << rig.at("~/missing");
+    rig.dialogs.answers << rig.at("~/missing/new.ini");
+    rig.window.menu().ReadFile->trigger();
+    QCOMPARE(rig.window.CurrentFileName(), rig.at("~/missing/new.ini"));
+    QCOMPARE(rig.workingDirectory.path, "/before");
+
+    // A failed write leaves the old file as it was, and nothing beside it.
+    const QString target = rig.at("~/server.ini");
+    QVERIFY(rig.commands.WriteSettingsFile(target).ok());
     const QByteArray old = contentOf(target);
     // A file-size limit makes every write past its first bytes fail, as a full disk does.
     rlimit saved {};
@@ -117,30 +118,20 @@ void TestSettingsFileCommands::failedWriteLeavesTheOldFile()
     const rlimit limit { 100, saved.rlim_max };
     setrlimit(RLIMIT_FSIZE, &limit);
 
-    QVERIFY(!m_commands->WriteSettingsFile(target).ok());
-    QCOMPARE(m_boxes.shown, QStringList { "File too large" });
+    QVERIFY(!rig.commands.WriteSettingsFile(target).ok());
+    QCOMPARE(rig.boxes.shown, (QStringList { "No such file or directory", "File too large" }));
     QCOMPARE(
-        QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { "server.ini" });
+        QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "server.ini" });
     QCOMPARE(contentOf(target), old);
-}
-
-void TestSettingsFileCommands::openInAFolderThatCannotBeEntered()
-{
-    m_workingDirectory.path = "/before";
-    m_workingDirectory.refused << path("missing");
-    m_dialogs.answers << path("missing/new.ini");
-    // The working folder stays where it was and the command goes on to the reader's failure.
-    m_window->menu().ReadFile->trigger();
-    QCOMPARE(m_window->CurrentFileName(), path("missing/new.ini"));
-    QCOMPARE(m_workingDirectory.path, "/before");
-    QCOMPARE(m_boxes.shown, QStringList { "No such file or directory" });
 }
 
 void TestSettingsFileCommands::qtSaveDialog()
 {
     // The real dialog: the filter translated with the first type selected, the name proposed,
     // and an existing file replaced without a question.
-    QFile(path("old.ini")).open(QIODevice::WriteOnly);
+    const QTemporaryDir dir;
+    const QString old = dir.filePath("old.ini");
+    QFile(old).open(QIODevice::WriteOnly);
     QStringList shown; // the file types, the selected one marked, then the name proposed
     QTimer::singleShot(0, this, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -149,14 +140,13 @@ void TestSettingsFileCommands::qtSaveDialog()
             shown << types->itemText(i) + (i == types->currentIndex() ? " *" : "");
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         shown << name->text();
-        name->setText(path("old.ini"));
+        name->setText(old);
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own accept() is protected
     });
-    QtFileDialogs dialogs;
-    const std::optional<QString> chosen
-        = dialogs.showSave({ "Init files (*.ini)|*.ini|All files (*.*)|*.*|", "server.ini", 1 });
+    const std::optional<QString> chosen = QtFileDialogs().showSave(
+        { "Init files (*.ini)|*.ini|All files (*.*)|*.*|", "server.ini", 1 });
     QCOMPARE(shown, (QStringList { "Init files (*.ini) *", "All files (*.*)", "server.ini" }));
-    QCOMPARE(chosen.value_or("(cancelled)"), path("old.ini"));
+    QCOMPARE(chosen.value_or("(cancelled)"), old);
 }
 
 void TestSettingsFileCommands::write_data()
@@ -178,39 +168,39 @@ void TestSettingsFileCommands::write_data()
 
 void TestSettingsFileCommands::write()
 {
+    Rig rig;
     QFETCH(QString, currentFile);
     QFETCH(QString, saveAs);
     QFETCH(QStringList, messages);
     QFETCH(QString, sent);
-    const auto at = [&](QString text) { return text.replace("~", m_dir->path()); };
-    QVERIFY(QDir(m_dir->path()).mkdir("chosen"));
+    QVERIFY(QDir(rig.dir.path()).mkdir("chosen"));
 
     LrzszReceiver peer({ "rz", "-b", "-y" });
     QVERIFY(peer.isReady());
-    QVERIFY(m_comm->setCommPort(peer.devicePath()).ok() && m_comm->setPortOpen(true).ok());
+    QVERIFY(rig.comm.setCommPort(peer.devicePath()).ok() && rig.comm.setPortOpen(true).ok());
     if (!saveAs.isEmpty())
-        m_dialogs.answers.append(at(saveAs));
-    m_workingDirectory.path = m_dir->path();
-    m_window->setCurrentFileName(at(currentFile));
-    QVERIFY(m_commands->WriteSettingsFile(at("~/server.ini")).ok());
-    QVERIFY(m_commands->WriteSettingsFile(at("~/chosen/server.ini")).ok());
+        rig.dialogs.answers.append(rig.at(saveAs));
+    rig.workingDirectory.path = rig.dir.path();
+    rig.window.setCurrentFileName(rig.at(currentFile));
+    QVERIFY(rig.commands.WriteSettingsFile(rig.at("~/server.ini")).ok());
+    QVERIFY(rig.commands.WriteSettingsFile(rig.at("~/chosen/server.ini")).ok());
     // What the boxes now hold differs from the older files.
-    m_window->applySetting({ "txtHost", QString("mail.example.com") });
-    SettingsUpload upload(*m_window, *m_commands, *m_comm, m_boxes);
-    QSignalSpy finished(m_comm.get(), &SaxComm::transferFinished);
+    rig.window.applySetting({ "txtHost", QString("mail.example.com") });
+    SettingsUpload upload(rig.window, rig.commands, rig.comm, rig.boxes);
+    QSignalSpy finished(&rig.comm, &SaxComm::transferFinished);
 
-    QTest::mouseClick(m_window->writeButton(), Qt::LeftButton);
+    QTest::mouseClick(rig.window.writeButton(), Qt::LeftButton);
 
-    QCOMPARE(m_boxes.shown.size(), messages.size());
+    QCOMPARE(rig.boxes.shown.size(), messages.size());
     for (qsizetype i = 0; i < messages.size(); ++i)
-        QVERIFY2(m_boxes.shown[i].contains(messages[i]), qPrintable(m_boxes.shown[i]));
-    QCOMPARE(m_comm->transferRunning(), !sent.isEmpty());
+        QVERIFY2(rig.boxes.shown[i].contains(messages[i]), qPrintable(rig.boxes.shown[i]));
+    QCOMPARE(rig.comm.transferRunning(), !sent.isEmpty());
     if (sent.isEmpty())
         return;
     QVERIFY(finished.wait(20000));
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
     QVERIFY(peer.waitForExit(5000));
-    const QByteArray stored = contentOf(at(sent));
+    const QByteArray stored = contentOf(rig.at(sent));
     QVERIFY(stored.contains("host=mail.example.com"));
     QCOMPARE(peer.received("server.ini"), stored);
 }

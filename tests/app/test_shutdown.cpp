@@ -51,11 +51,10 @@ int runChild(int argc, char** argv)
     comm.setTransfer(1);
     QTimer::singleShot(0, [&] {
         sinceRequest.start();
-        if (how == "SIGTERM") {
+        if (how == "SIGTERM")
             std::raise(SIGTERM);
-        } else {
+        else
             window.close();
-        }
     });
     // Half a second later, a second request that must change nothing.
     QTimer::singleShot(500, [&] {
