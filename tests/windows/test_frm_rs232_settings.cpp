@@ -5,6 +5,7 @@
 #include "testkit/pty_pair.h"
 #include "windows/frm_rs232_settings.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -21,10 +22,8 @@ class TestFrmRS232Settings : public QObject
 private slots:
     void loadAndApply_data();
     void loadAndApply();
-    void deviceShown_data();
-    void deviceShown();
-    void deviceApplied_data();
-    void deviceApplied();
+    void deviceRow_data();
+    void deviceRow();
 
 private:
     PtyPair m_ptys[2]; // COM1 and COM2
@@ -119,96 +118,86 @@ void TestFrmRS232Settings::loadAndApply()
 const SerialPortEntry kAdapters[]
     = { { "/dev/ttyUSB0", "FT232R USB UART (FTDI, A50285BI)" }, { "/dev/ttyUSB1", "" } };
 
-void TestFrmRS232Settings::deviceShown_data()
+void TestFrmRS232Settings::deviceRow_data()
 {
+    // A and B stand for the two pseudo-terminals. Open, the port starts as COM1 chosen on A.
     QTest::addColumn<int>("adapters");
-    QTest::addColumn<bool>("variable"); // ZELVIC_COM1=/dev/pts/9
+    QTest::addColumn<bool>("variable"); // ZELVIC_COM1=A
+    QTest::addColumn<bool>("open");
     QTest::addColumn<int>("select");
+    QTest::addColumn<QString>("typed"); // "B" or a path
     QTest::addColumn<QString>("shown"); // the device, greyed or not, and why
-    QTest::newRow("one adapter: COM1") << 1 << false << 0 << "/dev/ttyUSB0 editable ";
-    QTest::newRow("two adapters: COM2 selected") << 2 << false << 1 << "/dev/ttyUSB1 editable ";
-    QTest::newRow("the variable") << 1 << true << 0 << "/dev/pts/9 greyed set by ZELVIC_COM1";
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("end"); // the port, its device, the device kept for the port
+    QTest::newRow("one adapter, open: reopened on B")
+        << 1 << false << true << 0 << "B"
+        << "A editable " << QString() << "open COM1 B B";
+    QTest::newRow("two adapters, COM2 selected: missing device")
+        << 2 << false << false << 1 << "/nowhere/ttyUSB7"
+        << "/dev/ttyUSB1 editable "
+        << "Cannot open serial port COM2 (/nowhere/ttyUSB7): there is no such device. Connect the "
+           "cable or adapter, or choose another device under Settings, RS232 Port Setup."
+        << "closed COM2 /nowhere/ttyUSB7 -";
+    QTest::newRow("the variable") << 1 << true << false << 0 << ""
+                                  << "A greyed set by ZELVIC_COM1" << QString() << "open COM1 A -";
 }
 
-void TestFrmRS232Settings::deviceShown()
+void TestFrmRS232Settings::deviceRow()
 {
     QFETCH(int, adapters);
     QFETCH(bool, variable);
+    QFETCH(bool, open);
     QFETCH(int, select);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    const QString ends[] = { m_ptys[0].endA(), m_ptys[1].endA() };
+    const auto name
+        = [&](QString path) { return path.replace(ends[0], "A").replace(ends[1], "B"); };
     FakeSerialPortList ports;
     ports.entries = { kAdapters, kAdapters + adapters };
     FakeDeviceChoices choices;
     QProcessEnvironment environment;
     if (variable)
-        environment.insert("ZELVIC_COM1", "/dev/pts/9");
+        environment.insert("ZELVIC_COM1", ends[0]);
     SaxComm comm({ environment, &ports, &choices });
+    if (open)
+        QVERIFY(comm.chooseDevice("COM1", ends[0]).ok() && comm.setPortOpen(true).ok());
     FakeMessageBoxes boxes;
     frmRS232Settings dialog(comm, boxes);
     dialog.findChild<QListWidget*>("comPortList")->setCurrentRow(select);
+    dialog.show();
     auto* device = dialog.findChild<QComboBox*>("cboDevice");
     QTEST(QString("%1 %2 %3")
-              .arg(device->currentText(), device->isEnabled() ? "editable" : "greyed",
+              .arg(name(device->currentText()), device->isEnabled() ? "editable" : "greyed",
                   dialog.findChild<QLabel*>("lblDeviceOrigin")->text()),
         "shown");
     QCOMPARE(device->count(), adapters);
     QCOMPARE(device->itemText(0), "/dev/ttyUSB0 - FT232R USB UART (FTDI, A50285BI)");
-    if (variable)
-        return;
-    // The list follows adapters plugged in and out and leaves a typed text alone; picked from
-    // the list, a port is its path.
-    dialog.show();
-    device->lineEdit()->selectAll();
-    QTest::keyClicks(device, "/dev/tty");
-    ports.entries.clear();
-    QTRY_COMPARE(device->count(), 0);
-    QCOMPARE(device->currentText(), "/dev/tty");
-    ports.entries = { kAdapters[0], kAdapters[1] };
-    QTRY_COMPARE(device->count(), 2);
-    QCOMPARE(device->currentText(), "/dev/tty");
-    QTest::keyClick(device, Qt::Key_Down);
-    QCOMPARE(device->currentText(), "/dev/ttyUSB0");
-}
-
-void TestFrmRS232Settings::deviceApplied_data()
-{
-    // COM1 on A; B typed as its device.
-    QTest::addColumn<bool>("open");
-    QTest::addColumn<QString>("typed"); // "B" or a path
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("end"); // the port, its device, the device kept for COM1
-    QTest::newRow("open: reopened on B") << true << "B" << QString() << "open B B";
-    QTest::newRow("closed, missing device")
-        << false << "/nowhere/ttyUSB7"
-        << "Cannot open serial port COM1 (/nowhere/ttyUSB7): there is no such device. Connect the "
-           "cable or adapter, or choose another device under Settings, RS232 Port Setup."
-        << "closed /nowhere/ttyUSB7 -";
-}
-
-void TestFrmRS232Settings::deviceApplied()
-{
-    QFETCH(bool, open);
-    QFETCH(QString, typed);
-    QFETCH(QString, message);
-    const QString ends[] = { m_ptys[0].endA(), m_ptys[1].endA() };
-    FakeSerialPortList ports;
-    FakeDeviceChoices choices;
-    SaxComm comm({ {}, &ports, &choices });
-    QVERIFY(comm.chooseDevice("COM1", ends[0]).ok() && comm.setPortOpen(open).ok());
-    FakeMessageBoxes boxes;
-    frmRS232Settings dialog(comm, boxes);
-    dialog.show();
-    auto* device = dialog.findChild<QComboBox*>("cboDevice");
-    device->lineEdit()->selectAll();
-    QTest::keyClicks(device, typed == "B" ? ends[1] : typed);
+    QCOMPARE(QAccessible::queryAccessibleInterface(device->lineEdit())->text(QAccessible::Name),
+        "Device");
+    if (device->isEnabled()) {
+        // The list follows adapters plugged in and out and leaves a typed text alone; picked
+        // from the list, a port is its path.
+        device->lineEdit()->selectAll();
+        QTest::keyClicks(device, "/dev/tty");
+        ports.entries.clear();
+        QTRY_COMPARE(device->count(), 0);
+        QCOMPARE(device->currentText(), "/dev/tty");
+        ports.entries = { kAdapters, kAdapters + adapters };
+        QTRY_COMPARE(device->count(), adapters);
+        QCOMPARE(device->currentText(), "/dev/tty");
+        QTest::keyClick(device, Qt::Key_Down);
+        QCOMPARE(device->currentText(), "/dev/ttyUSB0");
+        device->lineEdit()->selectAll();
+        QTest::keyClicks(device, typed == "B" ? ends[1] : typed);
+    }
     QTest::mouseClick(dialog.findChild<QPushButton*>("cmdApply"), Qt::LeftButton);
 
     QCOMPARE(boxes.shown.join('|'), message);
     QCOMPARE(dialog.isVisible(), !message.isEmpty());
-    const auto name
-        = [&](QString path) { return path.replace(ends[0], "A").replace(ends[1], "B"); };
-    QTEST(QString("%1 %2 %3")
-              .arg(comm.portOpen() ? "open" : "closed", name(comm.devicePath()),
-                  name(choices.kept.value("COM1", "-"))),
+    QTEST(QString("%1 %2 %3 %4")
+              .arg(comm.portOpen() ? "open" : "closed", comm.commPort(), name(comm.devicePath()),
+                  name(choices.kept.value(comm.commPort(), "-"))),
         "end");
 }
 
