@@ -40,7 +40,6 @@ class TestFrmMain : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
     void statesNamesAndKeys();
     void entryRules_data();
@@ -58,16 +57,12 @@ private:
 
 void TestFrmMain::init()
 {
+    // A fresh window on a fresh serial control for each test; the window before goes first.
+    m_window.reset();
     m_comm = std::make_unique<SaxComm>(QProcessEnvironment());
     m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-}
-
-void TestFrmMain::cleanup()
-{
-    m_window.reset();
-    m_comm.reset();
 }
 
 // Every box holding text, both switches at value: at 1 the IP row is greyed out and the FTP row
@@ -189,12 +184,10 @@ void TestFrmMain::entryRules()
     } else {
         m_window->applySetting({ name, text });
     }
-    const QString prefix = name.left(6);
-    QStringList texts;
-    for (const QString& b : kBoxes) {
-        if (b.startsWith(prefix))
+    QStringList texts; // of the boxes of the row, named alike
+    for (const QString& b : kBoxes)
+        if (b.startsWith(name.left(6)))
             texts << box(b)->text();
-    }
     QCOMPARE(texts, row);
     QCOMPARE(focusName(), focus);
 }
