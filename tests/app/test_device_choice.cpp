@@ -103,8 +103,7 @@ void TestDeviceChoice::keptAcrossRestarts()
     QFile config(configFile);
     QVERIFY(file.isEmpty() || (config.open(QIODevice::WriteOnly) && config.write(file) > 0));
     config.close();
-    QFile other(folder.filePath("other"));
-    QVERIFY(other.open(QIODevice::WriteOnly));
+    QVERIFY(QFile(folder.filePath("other")).open(QIODevice::WriteOnly));
     QProcessEnvironment environment;
     if (variable)
         environment.insert("ZELVIC_COM1", line);
