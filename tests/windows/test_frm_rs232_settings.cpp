@@ -27,8 +27,9 @@ private:
     PtyPair m_ptys[2]; // A and B
 };
 
+// Adapters named where none can be: whatever goes wrong, no row opens one of the machine's own.
 const SerialPortEntry kAdapters[]
-    = { { "/dev/ttyUSB0", "FT232R USB UART (FTDI, A50285BI)" }, { "/dev/ttyUSB1", "" } };
+    = { { "/nowhere/ttyUSB0", "FT232R USB UART (FTDI, A50285BI)" }, { "/nowhere/ttyUSB1", "" } };
 
 void TestFrmRS232Settings::loadAndApply_data()
 {
@@ -60,10 +61,10 @@ void TestFrmRS232Settings::loadAndApply_data()
         "com1 greyed the port name is a device", "", "38400,n,8,1",
         "Cannot open serial port com1: there is no such device. Connect the cable or adapter.",
         "closed com1 38400,n,8,1 com1 -");
-    add("invalid string", "open COM1 9600,n,8,1", true, false, 1, "/dev/ttyUSB1 editable ", "",
+    add("invalid string", "open COM1 9600,n,8,1", true, false, 1, "/nowhere/ttyUSB1 editable ", "",
         "115200,n,8,1", "Illegal SETTINGS string", "open COM1 9600,n,8,1 A -");
     add("closed, COM2 selected, a missing device typed", "closed COM1 9600,n,8,1", false, false, 1,
-        "/dev/ttyUSB1 editable ", "/nowhere/ttyUSB7", "9600,n,8,1",
+        "/nowhere/ttyUSB1 editable ", "/nowhere/ttyUSB7", "9600,n,8,1",
         "Cannot open serial port COM2 (/nowhere/ttyUSB7): there is no such device. Connect the "
         "cable or adapter, or choose another device under Settings, RS232 Port Setup.",
         "closed COM2 9600,n,8,1 /nowhere/ttyUSB7 -");
@@ -117,7 +118,7 @@ void TestFrmRS232Settings::loadAndApply()
                   dialog.findChild<QLabel*>("lblDeviceOrigin")->text()),
         "shown");
     QCOMPARE(cboDevice->count(), 2);
-    QCOMPARE(cboDevice->itemText(0), "/dev/ttyUSB0 - FT232R USB UART (FTDI, A50285BI)");
+    QCOMPARE(cboDevice->itemText(0), "/nowhere/ttyUSB0 - FT232R USB UART (FTDI, A50285BI)");
     QCOMPARE(QAccessible::queryAccessibleInterface(cboDevice->lineEdit())->text(QAccessible::Name),
         "Device");
     if (!device.isEmpty()) {
@@ -131,7 +132,7 @@ void TestFrmRS232Settings::loadAndApply()
         QTRY_COMPARE(cboDevice->count(), 2);
         QCOMPARE(cboDevice->currentText(), "/dev/tty");
         QTest::keyClick(cboDevice, Qt::Key_Down);
-        QCOMPARE(cboDevice->currentText(), "/dev/ttyUSB0");
+        QCOMPARE(cboDevice->currentText(), "/nowhere/ttyUSB0");
         cboDevice->lineEdit()->selectAll();
         QTest::keyClicks(cboDevice, device == "B" ? ends[1] : device);
     }
