@@ -40,13 +40,10 @@ class TestFrmMain : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
-    void startsInItsInitialState();
+    void statesNamesAndKeys();
     void entryRules_data();
     void entryRules();
-    void thirdStateThenClear();
-    void namesForScreenReadersAndEnter();
 
 private:
     QLineEdit* box(const QString& name) const { return m_window->findChild<QLineEdit*>(name); }
@@ -60,16 +57,12 @@ private:
 
 void TestFrmMain::init()
 {
+    // A fresh window on a fresh serial control for each test; the window before goes first.
+    m_window.reset();
     m_comm = std::make_unique<SaxComm>(QProcessEnvironment());
     m_window = std::make_unique<frmMain>(*m_comm, m_boxes);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-}
-
-void TestFrmMain::cleanup()
-{
-    m_window.reset();
-    m_comm.reset();
 }
 
 // Every box holding text, both switches at value: at 1 the IP row is greyed out and the FTP row
@@ -86,15 +79,14 @@ void TestFrmMain::verifyState(int value, const QString& text)
         QVERIFY2(widget(name)->isEnabled() == (value == 1), qPrintable(name));
 }
 
-void TestFrmMain::startsInItsInitialState()
+void TestFrmMain::statesNamesAndKeys()
 {
     verifyState(1, QString());
-    QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
     QVERIFY(!m_window->timer()->isActive());
     for (QLabel* l : m_window->findChildren<QLabel*>())
         QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->width(),
             qPrintable(l->objectName()));
-    // Tab from DHCP skips the disabled IP row.
+    // The focus starts on DHCP; Tab from there skips the disabled IP row.
     QStringList order { focusName() };
     for (int i = 0; i < 18; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -103,6 +95,43 @@ void TestFrmMain::startsInItsInitialState()
     const QStringList expected = QStringList { "chkDHCP" } + kBoxes.mid(4, 13)
         + QStringList { "chkFTP", "txtUserName", "txtPassword", "cmdWrite", "chkDHCP" };
     QCOMPARE(order, expected);
+
+    // Boxes of a row are announced with their place in it, the others by their label.
+    QStringList announced;
+    for (const auto& [row, size] : std::initializer_list<std::pair<QString, int>> {
+             { "IP Address", 4 }, { "MAC Address (Hex)", 6 }, { "Sender Address", 0 },
+             { "Receiver Address", 0 }, { "Host", 0 }, { "Email server IP address", 4 },
+             { "User Name", 0 }, { "Password", 0 } }) {
+        for (int i = 1; i <= std::max(size, 1); ++i)
+            announced << (size ? QString("%1, byte %2").arg(row).arg(i) : row);
+    }
+    QStringList names;
+    for (const QString& name : kBoxes)
+        names << QAccessible::queryAccessibleInterface(box(name))->text(QAccessible::Name);
+    QCOMPARE(names, announced);
+
+    // Enter presses the focused Write button; in a text box it does nothing.
+    QSignalSpy pressed(m_window->writeButton(), &QPushButton::clicked);
+    box("txtHost")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    m_window->writeButton()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(pressed.size(), 1);
+
+    // Texts survive the switching: every box is filled first, with both rows usable.
+    m_window->applySetting({ "chkDHCP", 0 });
+    for (QLineEdit* b : m_window->findChildren<QLineEdit*>())
+        b->setText("12");
+    for (const char* name : { "chkDHCP", "chkFTP" }) {
+        m_window->applySetting({ name, 1 });
+        m_window->applySetting({ name, 2 });
+    }
+    verifyState(2, "12");
+
+    // Clear Form takes the focus back to DHCP from Write, where Enter left it.
+    m_window->menu().mnuClearForm->trigger();
+    verifyState(1, QString());
+    QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
 }
 
 void TestFrmMain::entryRules_data()
@@ -133,11 +162,8 @@ void TestFrmMain::entryRules_data()
     // not nest a change per character; a byte completed on the way still moves the focus on.
     const QString letters(32764, u'x');
     add("letters only", false, "txtEmailServerAddress", letters, { "", "", "", "" }, "chkDHCP");
-    add("a byte in letters", false, "txtEmailServerAddress", "1x2" + letters, { "12", "", "", "" },
-        "chkDHCP");
-    add("a sign", false, "txtEmailServerAddress", "-12", { "12", "", "", "" }, "chkDHCP");
-    add("a hex digit, letters", false, "txtMacAddress", "a" + letters, { "A", "", "", "", "", "" },
-        "chkDHCP");
+    add("a sign, a byte in letters", false, "txtEmailServerAddress", "-1x2" + letters,
+        { "12", "", "", "" }, "chkDHCP");
     add("a hex byte, letters", false, "txtMacAddress", "AB" + letters, { "AB", "", "", "", "", "" },
         "txtMacAddress2");
 }
@@ -157,57 +183,12 @@ void TestFrmMain::entryRules()
     } else {
         m_window->applySetting({ name, text });
     }
-    const QString prefix = name.left(6);
-    QStringList texts;
-    for (const QString& b : kBoxes) {
-        if (b.startsWith(prefix))
+    QStringList texts; // of the boxes of the row, named alike
+    for (const QString& b : kBoxes)
+        if (b.startsWith(name.left(6)))
             texts << box(b)->text();
-    }
     QCOMPARE(texts, row);
     QCOMPARE(focusName(), focus);
-}
-
-void TestFrmMain::thirdStateThenClear()
-{
-    // Texts survive the switching: every box is filled first, with both rows usable.
-    m_window->applySetting({ "chkDHCP", 0 });
-    for (QLineEdit* b : m_window->findChildren<QLineEdit*>())
-        b->setText("12");
-    for (const char* name : { "chkDHCP", "chkFTP" }) {
-        m_window->applySetting({ name, 1 });
-        m_window->applySetting({ name, 2 });
-    }
-    verifyState(2, "12");
-
-    widget("txtHost")->setFocus();
-    m_window->menu().mnuClearForm->trigger();
-    verifyState(1, QString());
-    QCOMPARE(focusName(), QStringLiteral("chkDHCP"));
-}
-
-void TestFrmMain::namesForScreenReadersAndEnter()
-{
-    // Boxes of a row are announced with their place in it, the others by their label.
-    QStringList expected;
-    for (const auto& [row, size] : std::initializer_list<std::pair<QString, int>> {
-             { "IP Address", 4 }, { "MAC Address (Hex)", 6 }, { "Sender Address", 0 },
-             { "Receiver Address", 0 }, { "Host", 0 }, { "Email server IP address", 4 },
-             { "User Name", 0 }, { "Password", 0 } }) {
-        for (int i = 1; i <= std::max(size, 1); ++i)
-            expected << (size ? QString("%1, byte %2").arg(row).arg(i) : row);
-    }
-    QStringList names;
-    for (const QString& name : kBoxes)
-        names << QAccessible::queryAccessibleInterface(box(name))->text(QAccessible::Name);
-    QCOMPARE(names, expected);
-
-    // Enter presses the focused Write button; in a text box it does nothing.
-    QSignalSpy pressed(m_window->writeButton(), &QPushButton::clicked);
-    box("txtHost")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    m_window->writeButton()->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(pressed.size(), 1);
 }
 
 QTEST_MAIN(TestFrmMain)
