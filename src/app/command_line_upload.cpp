@@ -19,7 +19,7 @@ constexpr int kDrainMs = 2000;
 } // namespace
 
 CommandLineUpload::CommandLineUpload(UploadOptions options, DeviceSources devices, QTextStream& out,
-    QTextStream& err, bool errIsTerminal, TransferLimits limits, QObject* parent)
+    QTextStream& err, bool errIsTerminal, QObject* parent)
     : QObject(parent)
     , m_options(std::move(options))
     , m_out(out)
@@ -27,7 +27,6 @@ CommandLineUpload::CommandLineUpload(UploadOptions options, DeviceSources device
     , m_comm(std::move(devices))
     , m_console(m_comm.transfer(), err, errIsTerminal)
 {
-    m_comm.transfer().setLimits(limits);
     connect(&m_comm.transfer(), &FileTransfer::started, this, [this] { m_clock.start(); });
     connect(&m_comm.transfer(), &FileTransfer::finished, this, [this](bool success) {
         m_success = success;

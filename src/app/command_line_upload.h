@@ -35,8 +35,7 @@ public:
     /// errIsTerminal: the error stream is a terminal's, where progress rewrites one line.
     /// devices: the port name is mapped as the terminal's window maps it.
     CommandLineUpload(UploadOptions options, DeviceSources devices, QTextStream& out,
-        QTextStream& err, bool errIsTerminal, TransferLimits limits = {},
-        QObject* parent = nullptr);
+        QTextStream& err, bool errIsTerminal, QObject* parent = nullptr);
 
     /// Checks the file and the settings, opens the port and starts the transfer; returns at once.
     /// false when something was refused before the transfer (said on the error stream):

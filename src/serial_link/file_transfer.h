@@ -27,8 +27,6 @@ public:
     Result<> send(const QString& path, TransferProtocol protocol);
     /// Starts sending a file already read, under the name it carries; otherwise as above.
     Result<> send(TransferFile file, TransferProtocol protocol);
-    /// How long the senders wait and how often they try again; the defaults unless set.
-    void setLimits(const TransferLimits& limits) { m_limits = limits; }
     bool isRunning() const;
     /// Ends a running transfer as failed with this reason, telling the receiver so.
     void cancel(const QString& reason);
@@ -49,7 +47,7 @@ private:
 
     SerialLine& m_line;
     CommSpy& m_spy;
-    TransferLimits m_limits;
+    const TransferLimits m_limits; // how long the senders wait and how often they try again
     std::unique_ptr<TransferSender> m_sender;
     bool m_cancelling = false;
 };
