@@ -1,4 +1,5 @@
 #include "testkit/lrzsz_receiver.h"
+#include "testkit/file_contents.h"
 #include "testkit/pty_pair.h"
 
 #include <QDir>
@@ -25,8 +26,7 @@ LrzszReceiver::~LrzszReceiver()
 
 QByteArray LrzszReceiver::received(const QString& name) const
 {
-    QFile file(QDir(folder()).filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return fileContents(QDir(folder()).filePath(name));
 }
 
 bool LrzszReceiver::waitForExit(int timeoutMs)

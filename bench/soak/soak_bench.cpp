@@ -17,6 +17,7 @@
 #include "platform/serial_port_list_posix.h"
 #include "platform/system_directory_posix.h"
 #include "platform/working_directory_posix.h"
+#include "testkit/file_contents.h"
 #include "windows/browser_module_posix.h"
 #include "windows/file_dialogs_qt.h"
 #include "windows/frm_sax_comm.h"
@@ -79,8 +80,7 @@ qint64 statusKiB(const QByteArray& status, const char* field)
 
 Sample sample(int upload, const QElapsedTimer& clock)
 {
-    QFile file(u"/proc/self/status"_s);
-    const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray status = fileContents(u"/proc/self/status"_s);
     const struct mallinfo2 heap = ::mallinfo2();
     return { upload, statusKiB(status, "VmRSS"), statusKiB(status, "VmHWM"),
         qint64((heap.uordblks + heap.hblkhd) / 1024),
@@ -218,12 +218,6 @@ void changeSettings(frmMain& window, int n)
     window.applySetting({ u"chkFTP"_s, (n / 2) % 2 });
     window.applySetting({ u"txtUserName"_s, u"user%1"_s.arg(n) });
     window.applySetting({ u"txtPassword"_s, u"pw%1"_s.arg(n * 31 % 1000) });
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 /// Checks one upload's records: its start and its end, and the bytes sent and received between
@@ -396,10 +390,10 @@ int main(int argc, char* argv[])
             return fail(n, u"no end; the server said: "_s + lastLine);
         if (!outcome.isEmpty() || !boxes.shown.isEmpty())
             return fail(n, outcome + boxes.shown.join(u" / "_s));
-        const QByteArray written = contents(file);
+        const QByteArray written = fileContents(file);
         if (written == previous)
             return fail(n, u"the settings did not change"_s);
-        if (contents(QDir(kept.path()).filePath(u"upload-%1.ini"_s.arg(n))) != written)
+        if (fileContents(QDir(kept.path()).filePath(u"upload-%1.ini"_s.arg(n))) != written)
             return fail(n, u"the server kept another file than the one written"_s);
         previous = written;
         slowestMs = std::max(slowestMs, clock.elapsed() - startedMs);

@@ -12,6 +12,7 @@
 #include "fakes/fake_system_directory.h"
 #include "fakes/fake_working_directory.h"
 #include "platform/device_choices_posix.h"
+#include "testkit/file_contents.h"
 #include "testkit/lrzsz_receiver.h"
 
 #include <QPushButton>
@@ -19,12 +20,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 /// The terminal on fakes, except for its serial port and its kept choices. The one adapter it
 /// detects, ~/ttyUSB0, is not there: it makes the default device, and no real one is found.
@@ -118,21 +113,21 @@ void TestDeviceChoice::keptAcrossRestarts()
         rig.terminal.start();
         QCOMPARE(std::exchange(rig.boxes.shown, {}).join(" / "), start == 1 ? message : QString());
         // Read, and not written back, whatever it holds.
-        QCOMPARE(contents(configFile), file);
+        QCOMPARE(fileContents(configFile), file);
         SaxComm& comm = rig.terminal.comm();
         if (!comm.portOpen()) {
             // As Apply in the RS232 dialog does, with the Device row typed; the second start
             // finds the choice in the file.
             QVERIFY(comm.chooseDevice("COM1", line).ok() && comm.setPortOpen(true).ok()
                 && comm.keepDevice().ok());
-            file = contents(configFile);
+            file = fileContents(configFile);
         }
         QVERIFY(comm.portOpen());
         QCOMPARE(comm.devicePath(), line);
         rig.terminal.mainWindow().setCurrentFileName(server.fileName());
         rig.terminal.mainWindow().writeButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(
-            receiver.received("server.ini"), contents(server.fileName()), 30000);
+            receiver.received("server.ini"), fileContents(server.fileName()), 30000);
     }
     // Made without a file, the store keeps its choices in the user's configuration folder.
     QVERIFY(PosixDeviceChoices().keep("COM2", line).ok());

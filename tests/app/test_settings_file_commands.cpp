@@ -4,6 +4,7 @@
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_working_directory.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/file_contents.h"
 #include "testkit/lrzsz_receiver.h"
 #include "windows/file_dialogs_qt.h"
 #include "windows/frm_main.h"
@@ -25,12 +26,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
 
 // A fresh rig for each test: the main window over a closed port, its file commands, the fakes.
 struct Rig
@@ -87,7 +82,7 @@ void TestSettingsFileCommands::openedAndSaved()
     rig.window.menu().ReadFile->trigger();
     ::umask(022);
     rig.window.menu().WriteFile->trigger();
-    QCOMPARE(contentOf(target), contentOf(QFINDTESTDATA("../data/settings_file/" + saved)));
+    QCOMPARE(fileContents(target), fileContents(QFINDTESTDATA("../data/settings_file/" + saved)));
     // The folder of the file saved is the one the upload sends from.
     QCOMPARE(rig.workingDirectory.path, QDir(rig.dir.path()).absolutePath());
     // A new file holds the password for its owner's eyes only.
@@ -109,7 +104,7 @@ void TestSettingsFileCommands::failuresLeaveWhatWasThere()
     // A failed write leaves the old file as it was, and nothing beside it.
     const QString target = rig.at("~/server.ini");
     QVERIFY(rig.commands.WriteSettingsFile(target).ok());
-    const QByteArray old = contentOf(target);
+    const QByteArray old = fileContents(target);
     // A file-size limit makes every write past its first bytes fail, as a full disk does.
     rlimit saved {};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -122,7 +117,7 @@ void TestSettingsFileCommands::failuresLeaveWhatWasThere()
     QCOMPARE(rig.boxes.shown, (QStringList { "No such file or directory", "File too large" }));
     QCOMPARE(
         QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "server.ini" });
-    QCOMPARE(contentOf(target), old);
+    QCOMPARE(fileContents(target), old);
 }
 
 void TestSettingsFileCommands::qtSaveDialog()
@@ -200,7 +195,7 @@ void TestSettingsFileCommands::write()
     QVERIFY(finished.wait(20000));
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
     QVERIFY(peer.waitForExit(5000));
-    const QByteArray stored = contentOf(rig.at(sent));
+    const QByteArray stored = fileContents(rig.at(sent));
     QVERIFY(stored.contains("host=mail.example.com"));
     QCOMPARE(peer.received("server.ini"), stored);
 }
