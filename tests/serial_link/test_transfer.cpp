@@ -316,7 +316,6 @@ void TestTransfer::sendsToLrzsz_data()
     QTest::newRow("YMODEM, empty") << Ymodem << rb << sample(0) << 0;
     QTest::newRow("YMODEM, a 1K block and a short tail") << Ymodem << rb << sample(1300) << 0;
     QTest::newRow("XMODEM, empty") << Xmodem << rx << sample(0) << 0;
-    QTest::newRow("XMODEM, one full block") << Xmodem << rx << sample(128) << 0;
     QTest::newRow("XMODEM, checksums")
         << Xmodem << Command { "rx", "-b", "SERVER.INI" } << sample(289) << 0;
     QTest::newRow("XMODEM, a bit flipped every 3000 bytes") << Xmodem << rx << sample(8000) << 3000;
