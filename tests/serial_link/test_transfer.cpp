@@ -193,11 +193,10 @@ void TestTransfer::endsAsFailed_data()
     row("line refuses the data", Zmodem, -1, {}, "port lost");
     // The receiver behaves (at -2), but one switched on long before said something ahead of the
     // start: it gave up, or ended a session, with or without a call after (as it calls now).
-    const QByteArray call
-        = hexHeader(Header { ZRINIT, { 0x00, 0x08, 0, CANFDX | CANOVIO | CANFC32 } });
     row("ZMODEM, a cancel before", Zmodem, -2, {}, "done", kCancel);
     row("ZMODEM, ended session headers, a cancel, a call before", Zmodem, -2, {}, "done",
-        hex(ZABORT) + hex(ZCAN) + hex(ZSKIP) + kCancel + call);
+        hex(ZABORT) + hex(ZCAN) + hex(ZSKIP) + kCancel
+            + hexHeader(Header { ZRINIT, { 0x00, 0x08, 0, CANFDX | CANOVIO | CANFC32 } }));
     row("XMODEM, a call, then a cancel before", Xmodem, 1000, {}, "done", "CC" + kCancel);
     // The receiver (at -3) takes a stream but loses the first data subpacket and its request for
     // it: the sender streams it all, meets a silent end of file, and goes back once.
@@ -230,8 +229,7 @@ void TestTransfer::endsAsFailed()
     // 5000 bytes: several subpackets, which a call answered twice would send twice; a stream of
     // 2000 meets the end of file before the sender waits for an acknowledgement. An XMODEM
     // receiver here takes one block a chunk.
-    const int size = at == -3 ? 2000 : earlier.isEmpty() || zmodem ? 5000 : 10;
-    const QByteArray content = sample(size);
+    const QByteArray content = sample(at == -3 ? 2000 : earlier.isEmpty() || zmodem ? 5000 : 10);
     const Outcome outcome = run(protocol, device, content, earlier);
     QCOMPARE(outcome.result, reason);
     QCOMPARE(device.written.endsWith(kCancel), at >= 0 && reason != "done");
