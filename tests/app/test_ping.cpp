@@ -50,7 +50,6 @@ void TestPing::lookupDialogAndStart()
     dialogs.answers << "/opt/my tools/ping.exe" << std::nullopt;
     m_window->menu().mnuPing->trigger();
     m_window->menu().mnuPing->trigger();
-    QCOMPARE(dialogs.shown.size(), 2);
     QStringList started;
     for (const FakeProcessLauncher::Started& start : launcher.started)
         started << start.program << start.arguments;
@@ -72,9 +71,9 @@ void TestPing::realStartPassesTheAddressAsOneArgument()
     const QString folder = dir.filePath("system dir");
     QFile output(dir.filePath("arguments.txt"));
     QFile ping(folder + "/ping");
-    QVERIFY(QDir().mkpath(folder) && ping.open(QIODevice::WriteOnly));
+    QVERIFY(QDir().mkpath(folder)
+        && ping.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     ping.write("printf '%s\\n' \"$@\" > '" + output.fileName().toUtf8() + "'\n");
-    QVERIFY(ping.setPermissions(ping.permissions() | QFile::ExeOwner));
     ping.close();
 
     PosixSystemDirectory system(folder);

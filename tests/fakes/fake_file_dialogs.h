@@ -6,26 +6,18 @@
 #include <QString>
 
 /// Answers every dialog with the next of the prepared answers (nothing, as Cancel does, once they
-/// run out) and records how each dialog was prepared.
+/// run out).
 class FakeFileDialogs final : public FileDialogs
 {
 public:
-    std::optional<QString> showOpen(const FileDialogRequest& request) override
-    {
-        return answer(request);
-    }
-    std::optional<QString> showSave(const FileDialogRequest& request) override
-    {
-        return answer(request);
-    }
+    std::optional<QString> showOpen(const FileDialogRequest&) override { return answer(); }
+    std::optional<QString> showSave(const FileDialogRequest&) override { return answer(); }
 
     QList<std::optional<QString>> answers;
-    QList<FileDialogRequest> shown;
 
 private:
-    std::optional<QString> answer(const FileDialogRequest& request)
+    std::optional<QString> answer()
     {
-        shown.append(request);
         return answers.isEmpty() ? std::nullopt : answers.takeFirst();
     }
 };
