@@ -1,5 +1,5 @@
 // The tools of the main window's menu: Ping, the web browser and the help page, each started
-// from what the IP address boxes hold.
+// from what the IP address boxes hold, and About with its system information tool.
 
 #include "app/browser_commands.h"
 #include "app/ping_command.h"
@@ -7,20 +7,27 @@
 #include "fakes/fake_file_dialogs.h"
 #include "fakes/fake_message_boxes.h"
 #include "fakes/fake_process_launcher.h"
+#include "fakes/fake_registry.h"
 #include "fakes/fake_system_directory.h"
 #include "fakes/fake_working_directory.h"
+#include "platform/get_key_value.h"
 #include "platform/process_launcher_posix.h"
+#include "platform/registry_posix.h"
 #include "platform/system_directory_posix.h"
 #include "serial_link/sax_comm.h"
 #include "windows/browser_module_posix.h"
+#include "windows/frm_about.h"
 #include "windows/frm_main.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTest>
+
+const QString kInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 
 class TestTools : public QObject
 {
@@ -35,6 +42,7 @@ private slots:
     void pingLookupDialogAndStart();
     void pingPassesTheAddressAsOneArgument();
     void browserAddressesAndFailures();
+    void aboutRegistryValuesAndSysInfo();
 
 private:
     // Puts the texts straight into the four IP address boxes, past the entry rules: the tools
@@ -155,6 +163,52 @@ void TestTools::browserAddressesAndFailures()
     commands.WebBrowser();
     commands.HelpTopics();
     QCOMPARE(m_boxes.shown, QStringList(2, opened.error()));
+}
+
+void TestTools::aboutRegistryValuesAndSysInfo()
+{
+    QCOMPARE(registryValueText(Registry::kString, QByteArray("C:\\A\0B\0", 7), ""), "C:\\A");
+    // 0x00010203 as the registry stores it, in the bytes of a little-endian machine.
+    QCOMPARE(registryValueText(Registry::kNumber32, QByteArray("\3\2\1", 4), ""), "&h10203");
+    // The first of the desktop's tools found stands in for the registry's entry.
+    QString text;
+    PosixRegistry shell({ "no-such-tool", "/bin/sh" });
+    QVERIFY(GetKeyValue(shell, Registry::kLocalMachine, kInfoKey, "PATH", text).value());
+    QCOMPARE(text, "/bin/sh");
+
+    FakeRegistry registry;
+    FakeSystemDirectory system;
+    FakeProcessLauncher launcher;
+    AboutCommand command(*m_window, AboutPlatform { registry, system, launcher, m_boxes });
+    // One box, however often About is chosen, until it is closed.
+    m_window->menu().AboutMenu->trigger();
+    m_window->menu().AboutMenu->trigger();
+    QCOMPARE(m_window->findChildren<frmAbout*>().size(), 1);
+    QPointer<frmAbout> about = command.window();
+    auto* sysInfo = about->findChild<QPushButton*>("cmdSysInfo");
+
+    // The second entry's folder without the tool: a message. Then with it; then the first entry,
+    // which comes before the second.
+    registry.setString("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", "C:\\Tools");
+    sysInfo->click();
+    system.existing = { "C:\\Tools\\MSINFO32.EXE" };
+    sysInfo->click();
+    registry.setString(kInfoKey, "PATH", "/bin/tool");
+    sysInfo->click();
+    QCOMPARE(launcher.started.value(0).program, "C:\\Tools\\MSINFO32.EXE");
+    QCOMPARE(launcher.started.value(1).program, "/bin/tool");
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(registry.openCount, 0); // every key read is closed again
+    // Enter on the focused button starts the tool too, and About stays open.
+    sysInfo->setFocus();
+    QTest::keyClick(sysInfo, Qt::Key_Return);
+    QCOMPARE(launcher.started.size(), 3);
+    QVERIFY(about->isVisible());
+
+    QTest::keyClick(about, Qt::Key_Escape);
+    QTRY_VERIFY(!about);
+    m_window->menu().AboutMenu->trigger();
+    QVERIFY(command.window());
 }
 
 QTEST_MAIN(TestTools)
