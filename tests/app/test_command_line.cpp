@@ -3,7 +3,6 @@
 #include "windows/frm_about.h"
 
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,7 +11,7 @@
 #include <optional>
 
 // `zelvic --upload` run as a user runs it, with no display. In arguments and in what is shown, "~"
-// stands for a temporary folder holding "prepared.ini", a settings file, "random.bin" and
+// stands for a temporary folder holding "prepared.ini", a settings file, "program.bin" and
 // "empty.ini".
 
 namespace {
@@ -47,13 +46,11 @@ private:
 
 void TestCommandLine::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QRandomGenerator generator(7);
-    QByteArray random(3000, Qt::Uninitialized);
-    for (char& c : random)
-        c = char(generator.bounded(256));
+    // The start of a program, as a file picked by mistake begins.
+    const QByteArray binary(
+        "\x7f\x45LF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00", 18);
     const QList<std::pair<QString, QByteArray>> files { { "prepared.ini", settingsFile(2048) },
-        { "random.bin", random }, { "empty.ini", {} } };
+        { "program.bin", binary }, { "empty.ini", {} } };
     for (const auto& [name, content] : files) {
         QFile file(m_dir.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -97,8 +94,8 @@ void TestCommandLine::runs_data()
         "Protocol 4 is unknown");
     row("missing file", { "--upload", "~/missing.ini" },
         "\"~/missing.ini\", does not exist. Give the path");
-    row("random bytes", { "--upload", "~/random.bin" },
-        "\"~/random.bin\" is not a settings file: the terminal recognises no setting in it.");
+    row("a program picked by mistake", { "--upload", "~/program.bin" },
+        "\"~/program.bin\" is not a settings file: the terminal recognises no setting in it.");
     row("empty file", { "--upload", "~/empty.ini" },
         "is not a settings file: The settings file is empty.");
     row("illegal settings string", { "--upload", "~/prepared.ini", "--settings", "9600,n,8,3" },

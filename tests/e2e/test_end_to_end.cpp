@@ -9,10 +9,10 @@
 #include "fakes/fake_serial_port_list.h"
 #include "fakes/fake_system_directory.h"
 #include "platform/working_directory_posix.h"
+#include "testkit/file_contents.h"
 #include "windows/browser_module_posix.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -26,12 +26,6 @@
 // uploads and its status page.
 
 namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 /// Waits until the simulator has printed a line matching the pattern, collecting what it printed
 /// in output; gives the pattern's last capture, or the whole line when it has none, and nothing
@@ -132,9 +126,9 @@ void TestEndToEnd::upload()
     QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
 
     QVERIFY2(!waitFor(server, output, "^upload: .* applied$", 60000).isEmpty(), qPrintable(output));
-    const QByteArray written = contents(saved);
+    const QByteArray written = fileContents(saved);
     QVERIFY(written.startsWith("[System]\r\nDHCP=0\r\nIP0=7F00\r\nIP1=0001\r\nMAC0=00E0\r\n"));
-    QCOMPARE(contents(kept.filePath("upload-1.ini")), written);
+    QCOMPARE(fileContents(kept.filePath("upload-1.ini")), written);
 
     // A Write cancelled at the receiver's first answer to what the terminal sent, before the
     // sender takes it: the receiver fails, and neither its cancel nor the terminal's may stop
@@ -160,8 +154,8 @@ void TestEndToEnd::upload()
     QTest::mouseClick(terminal.mainWindow().writeButton(), Qt::LeftButton);
     output.clear();
     QVERIFY2(!waitFor(server, output, "^upload: .* applied$", 8000).isEmpty(), qPrintable(output));
-    QVERIFY(
-        contents(kept.filePath("upload-2.ini")).endsWith("Username=admin\r\nPassword=again\r\n"));
+    QVERIFY(fileContents(kept.filePath("upload-2.ini"))
+                .endsWith("Username=admin\r\nPassword=again\r\n"));
 
     QCOMPARE(boxes.shown, QStringList());
     // The browser window is opened once, after the last upload.

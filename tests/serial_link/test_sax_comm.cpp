@@ -2,6 +2,7 @@
 #include "serial_link/comm_spy_log.h"
 #include "serial_link/port_names.h"
 #include "serial_link/sax_comm.h"
+#include "testkit/file_contents.h"
 #include "testkit/pty_pair.h"
 #include "windows/frm_main.h"
 #include "windows/frm_sax_comm.h"
@@ -54,13 +55,6 @@ struct Peer
     QSerialPort port { pty.endB() };
     QByteArray arrived;
 };
-
-QStringList linesOf(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-}
 
 } // namespace
 
@@ -206,7 +200,7 @@ void TestSaxComm::runningTransfer()
     QVERIFY(comm.setTransfer(1).ok() && finished.wait());
 
     // What each switch put in the log, in the kind's column; hex dumps as in the hex column.
-    const QString log = linesOf(comm.commSpyLogPath()).join('\n');
+    const QString log = QString::fromUtf8(fileContents(comm.commSpyLogPath()));
     for (const char* record : { "event    Sending server.ini (38 bytes) with ZMODEM",
              "input    78 ", "output   72 7a 0d ", "warning  No file to send has been named.",
              "event    Transfer Completed: 38 bytes" })
@@ -239,7 +233,8 @@ void TestSaxComm::commSpyLog()
     // Each line begins with the time to the millisecond; the columns of a short line are kept.
     const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
     QStringList records;
-    for (const QString& line : linesOf(path)) {
+    for (const QString& line :
+        QString::fromUtf8(fileContents(path)).split('\n', Qt::SkipEmptyParts)) {
         QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
         records << line.mid(24);
     }
@@ -261,7 +256,7 @@ void TestSaxComm::commSpyLog()
     QVERIFY(QFileInfo(path).size() > kLimit / 2);
 
     // The records before went to the previous file, which replaces any older one.
-    QVERIFY(linesOf(path + ".1").join('\n').endsWith("record 199"));
+    QVERIFY(fileContents(path + ".1").endsWith("record 199\n"));
     QVERIFY(!QFile::exists(path + ".2"));
     // Both hold what went over the line, the FTP password among it: their owner's alone.
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
