@@ -216,6 +216,9 @@ void TestSaxComm::runningTransfer()
     // The port name only changes while the port is closed, and the port is still open.
     QVERIFY(!comm.setCommPort("COM2").ok());
     QCOMPARE(comm.commPort(), QStringLiteral("COM1"));
+    // Closed, the port takes only a string it can read as settings.
+    QCOMPARE(comm.setPortOpen(false), Result<> {});
+    QVERIFY(!comm.setSettings("9600;n;8;1").ok());
 }
 
 void TestSaxComm::commSpyLog()
