@@ -1,6 +1,7 @@
 #include "app/command_line_upload.h"
 
 #include "core/settings_string.h"
+#include "serial_link/file_transfer.h"
 #include "settings_file/settings_format.h"
 
 #include <QBuffer>
@@ -108,11 +109,11 @@ void CommandLineUpload::finish()
         port.waitForBytesWritten(kDrainMs);
     m_comm.setPortOpen(false);
     if (m_success)
-        m_out << QStringLiteral("%1: sent as %2, %3 bytes, %4, %5 s")
+        m_out << QStringLiteral("%1: sent as %2, %3 bytes, %4, %5")
                      .arg(m_options.file, kServerFileName)
                      .arg(m_size)
                      .arg(protocolName(static_cast<TransferProtocol>(m_options.protocol)))
-                     .arg(double(m_clock.elapsed()) / 1000.0, 0, 'f', 1)
+                     .arg(transferSeconds(m_clock.elapsed()))
               << '\n'
               << Qt::flush;
     emit ended(m_success ? UploadExit::Sent : UploadExit::Failed);

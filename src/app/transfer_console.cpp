@@ -82,13 +82,10 @@ void TransferConsole::showProgress()
     if (!m_running)
         return;
     const qint64 ms = m_clock.elapsed();
-    const QString rate = ms > 0 ? QStringLiteral("%1 bytes/s").arg(m_acknowledged * 1000 / ms)
-                                : QStringLiteral("-");
-    const QString text = QStringLiteral("%1 of %2 bytes, %3, %4 s")
+    const QString text = QStringLiteral("%1 of %2 bytes, %3, %4")
                              .arg(m_acknowledged)
                              .arg(m_total)
-                             .arg(rate)
-                             .arg(double(ms) / 1000.0, 0, 'f', 1);
+                             .arg(transferRate(m_acknowledged, ms), transferSeconds(ms));
     if (m_interactive)
         m_stream << kRewrite << text << kEraseToEnd << Qt::flush;
     else

@@ -7,6 +7,16 @@
 
 #include <utility>
 
+QString transferSeconds(qint64 ms)
+{
+    return QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
+}
+
+QString transferRate(qint64 bytes, qint64 ms)
+{
+    return ms > 0 ? QStringLiteral("%1 bytes/s").arg(bytes * 1000 / ms) : QStringLiteral("-");
+}
+
 FileTransfer::FileTransfer(SerialLine& line, CommSpy& spy, QObject* parent)
     : QObject(parent)
     , m_line(line)
@@ -106,9 +116,9 @@ void FileTransfer::ended(bool success, const QString& reason)
 {
     m_line.setTransferActive(false);
     TransferSender* sender = m_sender.get();
-    const QString outcome = success ? QStringLiteral("Completed: %1 bytes in %2 s")
+    const QString outcome = success ? QStringLiteral("Completed: %1 bytes in %2")
                                           .arg(sender->total())
-                                          .arg(double(sender->elapsedMs()) / 1000.0, 0, 'f', 1)
+                                          .arg(transferSeconds(sender->elapsedMs()))
                                     : QStringLiteral("Failed: %1").arg(reason);
     m_spy.log(success ? LogSwitch::Events : LogSwitch::Warnings,
         QStringLiteral("Transfer %1").arg(outcome));

@@ -11,6 +11,11 @@
 class CommSpy;
 class SerialLine;
 
+/// A transfer's time as its observers show it, to a tenth of a second: "1.2 s".
+QString transferSeconds(qint64 ms);
+/// The rate of the bytes taken so far: "850 bytes/s", or "-" before any time has passed.
+QString transferRate(qint64 bytes, qint64 ms);
+
 /// Sends one file at a time over the serial line and tells whoever follows it (the status
 /// window, the command line) how it goes. Runs on the event loop: send() returns at once.
 class FileTransfer : public QObject

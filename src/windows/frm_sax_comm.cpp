@@ -21,11 +21,6 @@ QLabel* valueLabel(QWidget* parent, const QString& name)
     return label;
 }
 
-QString seconds(qint64 ms)
-{
-    return QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
-}
-
 } // namespace
 
 frmSaxComm::frmSaxComm(FileTransfer& transfer, QWidget* parent)
@@ -140,9 +135,8 @@ void frmSaxComm::tick()
     if (!m_running)
         return;
     const qint64 ms = m_clock.elapsed();
-    lblElapsed->setText(seconds(ms));
-    lblRate->setText(ms > 0 ? QStringLiteral("%1 bytes/s").arg(m_acknowledged * 1000 / ms)
-                            : QStringLiteral("-"));
+    lblElapsed->setText(transferSeconds(ms));
+    lblRate->setText(transferRate(m_acknowledged, ms));
 }
 
 void frmSaxComm::showQuietly()
